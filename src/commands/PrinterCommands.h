@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+class FormView;
+class PrinterLink;
+struct FormState;
+
+// The handlers of the print, cut and cash drawer buttons and of the hidden settings and NV bit
+// image group. Each builds its frame, asks the link for a fresh connection and sends.
+class PrinterCommands {
+public:
+    PrinterCommands(PrinterLink& link, FormView& view, FormState& state);
+
+    void cmdSend_Click();
+    void cmdCut_Click();
+    void cmdCash_Click();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command8_Click();
+    void Command6_Click();
+    void Command7_Click();
+
+    // The folder where the NV bit image data file is looked for: the program's own by default.
+    void setProgramFolder(const QString& folder) { m_programFolder = folder; }
+    QString programFolder() const { return m_programFolder; }
+
+private:
+    PrinterLink& m_link;
+    FormView& m_view;
+    FormState& m_state;
+    QString m_programFolder;
+};

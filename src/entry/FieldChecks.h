@@ -1,0 +1,11 @@
+#pragma once
+
+class FormView;
+struct FormState;
+
+// The checks that run when an address field loses the focus to another control of the window.
+namespace FieldChecks {
+void txtCurIP_LostFocus(FormView& view, FormState& state);
+void txtSetIP_LostFocus(FormView& view, FormState& state);
+void txtID_LostFocus(FormView& view, FormState& state);
+} // namespace FieldChecks

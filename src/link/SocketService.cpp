@@ -1,0 +1,144 @@
+#include "SocketService.h"
+
+#include "entry/AddressCheck.h"
+
+#include <QDeadlineTimer>
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <QTimer>
+
+SocketService::SocketService(QObject* parent)
+    : QObject(parent)
+{
+}
+
+SocketService::~SocketService()
+{
+    // Whatever is still open goes with us; flush() is the place to save queued bytes.
+    for (const QPointer<QTcpSocket>& socket : std::as_const(m_draining)) {
+        if (socket)
+            socket->abort();
+    }
+    qDeleteAll(m_draining);
+}
+
+void SocketService::Connect(const QString& host, int port)
+{
+    release(false);
+    m_delivery = std::make_shared<DeliveryStatus>();
+
+    const auto octets = parseIPv4(host);
+    if (!octets) {
+        // Not an address we can read as four decimal numbers: no resolver gets to guess.
+        m_state = Error;
+        return;
+    }
+    const quint32 ip = quint32((*octets)[0]) << 24 | quint32((*octets)[1]) << 16 |
+                       quint32((*octets)[2]) << 8 | quint32((*octets)[3]);
+
+    auto* socket = new QTcpSocket(this);
+    m_socket = socket;
+    m_state = Connecting;
+    const std::shared_ptr<DeliveryStatus> status = m_delivery;
+
+    connect(socket, &QTcpSocket::connected, this, [this, socket] {
+        if (socket != m_socket)
+            return;
+        m_state = Connected;
+        emit connectEvent();
+    });
+    connect(socket, &QTcpSocket::bytesWritten, this,
+            [status](qint64 count) { status->written += count; });
+    connect(socket, &QTcpSocket::errorOccurred, this,
+            [this, socket, status](QAbstractSocket::SocketError error) {
+                if (!status->complete())
+                    status->broken = true;
+                if (socket != m_socket)
+                    return;
+                const bool peerClosed = error == QAbstractSocket::RemoteHostClosedError;
+                m_state = (peerClosed && m_state == Connected) ? Closing : Error;
+            });
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket, status] {
+        if (!status->complete())
+            status->broken = true;
+        if (socket == m_socket && m_state == Connected)
+            m_state = Closing;
+    });
+    socket->connectToHost(QHostAddress(ip), quint16(port));
+}
+
+void SocketService::Close()
+{
+    release(true);
+}
+
+bool SocketService::SendData(const QByteArray& data)
+{
+    if (m_state != Connected || !m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
+        return false;
+    if (data.isEmpty())
+        return true;
+    const qint64 written = m_socket->write(data);
+    if (written != data.size())
+        return false;
+    m_delivery->queued += written;
+    return true;
+}
+
+void SocketService::release(bool keepQueuedBytes)
+{
+    QTcpSocket* socket = std::exchange(m_socket, nullptr);
+    m_state = Closed;
+    if (!socket)
+        return;
+    socket->disconnect(this);
+    const bool pending = socket->state() == QAbstractSocket::ConnectedState &&
+                         socket->bytesToWrite() > 0;
+    if (keepQueuedBytes && pending) {
+        drain(socket, m_delivery);
+        return;
+    }
+    if (socket->state() == QAbstractSocket::ConnectedState)
+        socket->disconnectFromHost(); // nothing queued: closes at once with FIN
+    socket->abort();
+    socket->deleteLater();
+}
+
+// A replaced connection keeps writing in the background and frees itself when it is done, or
+// when it has made no progress for kDrainStallMs (a printer that accepts and never reads).
+void SocketService::drain(QTcpSocket* socket, std::shared_ptr<DeliveryStatus> status)
+{
+    m_draining.append(socket);
+    auto* stall = new QTimer(socket);
+    stall->setSingleShot(true);
+    stall->start(kDrainStallMs);
+
+    connect(socket, &QTcpSocket::bytesWritten, stall, [status, stall](qint64 count) {
+        status->written += count;
+        stall->start(kDrainStallMs);
+    });
+    auto finish = [this, socket, status] {
+        if (!status->complete())
+            status->broken = true;
+        m_draining.removeAll(socket);
+        socket->deleteLater();
+    };
+    connect(socket, &QTcpSocket::disconnected, this, finish);
+    connect(socket, &QTcpSocket::errorOccurred, this, finish);
+    connect(stall, &QTimer::timeout, socket, [socket] { socket->abort(); });
+    socket->disconnectFromHost();
+}
+
+void SocketService::flush(const QDeadlineTimer& deadline)
+{
+    QList<QPointer<QTcpSocket>> sockets = m_draining;
+    if (m_socket)
+        sockets.append(m_socket);
+    for (const QPointer<QTcpSocket>& socket : sockets) {
+        while (socket && socket->bytesToWrite() > 0 && !deadline.hasExpired() &&
+               socket->state() != QAbstractSocket::UnconnectedState) {
+            if (!socket->waitForBytesWritten(int(qMax<qint64>(1, deadline.remainingTime()))))
+                break;
+        }
+    }
+}
