@@ -1,5 +1,6 @@
 #include "SocketService.h"
 
+#include "Module1.h"
 #include "entry/AddressCheck.h"
 
 #include <QDeadlineTimer>
@@ -7,20 +8,16 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
+
 SocketService::SocketService(QObject* parent)
     : QObject(parent)
 {
 }
 
-SocketService::~SocketService()
-{
-    // Whatever is still open goes with us; flush() is the place to save queued bytes.
-    for (const QPointer<QTcpSocket>& socket : std::as_const(m_draining)) {
-        if (socket)
-            socket->abort();
-    }
-    qDeleteAll(m_draining);
-}
+// Sockets still open, replaced ones included, are children and go with us; flush() is the
+// place to give their queued bytes time to leave.
+SocketService::~SocketService() = default;
 
 void SocketService::Connect(const QString& host, int port)
 {
@@ -131,14 +128,13 @@ void SocketService::drain(QTcpSocket* socket, std::shared_ptr<DeliveryStatus> st
 
 void SocketService::flush(const QDeadlineTimer& deadline)
 {
-    QList<QPointer<QTcpSocket>> sockets = m_draining;
-    if (m_socket)
-        sockets.append(m_socket);
-    for (const QPointer<QTcpSocket>& socket : sockets) {
-        while (socket && socket->bytesToWrite() > 0 && !deadline.hasExpired() &&
-               socket->state() != QAbstractSocket::UnconnectedState) {
-            if (!socket->waitForBytesWritten(int(qMax<qint64>(1, deadline.remainingTime()))))
-                break;
-        }
-    }
+    auto idle = [](const QTcpSocket* socket) {
+        return !socket || socket->bytesToWrite() == 0 ||
+               socket->state() == QAbstractSocket::UnconnectedState;
+    };
+    auto allWritten = [this, &idle] {
+        return idle(m_socket) && std::all_of(m_draining.cbegin(), m_draining.cend(),
+                                             [&idle](const QPointer<QTcpSocket>& s) { return idle(s); });
+    };
+    Module1::waitUntil(allWritten, deadline, {});
 }

@@ -62,7 +62,7 @@ public:
     std::shared_ptr<const DeliveryStatus> delivery() const { return m_delivery; }
 
     // Gives queued bytes of every connection, replaced ones included, until the deadline to
-    // leave. Blocks: meant for the end of the program, when no window is left to serve.
+    // leave, with the event loop running. Meant for the end of the program.
     void flush(const QDeadlineTimer& deadline);
 
     // How long a replaced connection may go without writing a byte before it is aborted.

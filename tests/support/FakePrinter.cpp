@@ -75,10 +75,8 @@ void FakePrinter::accept()
             if (m_behaviour == Behaviour::ResetAfterData && c.bytes.size() >= m_resetAfter)
                 resetConnection(socket);
         });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket, index] {
-            Connection& c = m_connections[index];
-            c.bytes += socket->readAll();
-            c.closedByClient = true;
+        connect(socket, &QTcpSocket::disconnected, this, [this, index] {
+            m_connections[index].closedByClient = true;
         });
     }
 }

@@ -1,0 +1,32 @@
+# Shared by run.sh and test.sh: install what is missing, then configure and build.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Debian 12 package names of everything the build, the program and the tests need.
+PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-wqy-microhei iproute2 util-linux)
+
+ensure_packages() {
+    command -v dpkg-query >/dev/null 2>&1 || return 0 # not Debian: bring them yourself
+    local missing=() p
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages: ${missing[*]}. Install them, then run this again:" >&2
+        echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+        exit 1
+    fi
+    apt-get update -q
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+}
+
+# build DIR [cmake options...]: configures the tree into build/DIR and builds it.
+build() {
+    local dir="$ROOT/build/$1"
+    shift
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" --parallel "$(nproc 2>/dev/null || echo 2)"
+}

@@ -1,0 +1,104 @@
+#include "app/Form1.h"
+#include "support/FakePrinter.h"
+#include "support/RecordingBoxes.h"
+#include "support/TestAddresses.h"
+
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using TestAddresses::kPrinter;
+
+// The connection test and the end of the program, driven through the real window at the
+// printer's default address.
+class ConnectTestTest : public QObject {
+    Q_OBJECT
+
+private:
+    struct Shown {
+        RecordingBoxes boxes;
+        Form1 form;
+        Shown()
+        {
+            form.setMessageBoxes(&boxes);
+            form.show();
+        }
+        QPushButton* button(const char* name)
+        {
+            return form.findChild<QPushButton*>(QLatin1String(name));
+        }
+    };
+
+private slots:
+    void init() { REQUIRE_LOCAL_ADDRESS(kPrinter); }
+
+    void reachablePrinterSucceedsAndGetsNothing()
+    {
+        FakePrinter printer;
+        QVERIFY(printer.listen(QHostAddress(kPrinter)));
+        Shown w;
+        QTest::mouseClick(w.button("cmdConnect"), Qt::LeftButton);
+        QCOMPARE(w.boxes.messages, QStringList{"Connect printer succeed!"});
+        QVERIFY(w.form.state().blnConnected);
+        // A second test replaces the first connection; the first one carried no byte.
+        QTest::mouseClick(w.button("cmdConnect"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(printer.closedByClient(0), 5000);
+        QCOMPARE(printer.connectionCount(), 2);
+        QCOMPARE(printer.bytes(0), QByteArray());
+        QCOMPARE(w.boxes.messages.size(), 2);
+    }
+
+    void clicksDuringTheWaitAreRefusedAndTheOuterTestReportsItsOwnResult()
+    {
+        SilentListener silent;
+        QVERIFY(silent.listen(QHostAddress(kPrinter)));
+        Shown w;
+        QTimer::singleShot(200, this, [&] {
+            for (int i = 0; i < 50; ++i)
+                QTest::mouseClick(w.button("cmdConnect"), Qt::LeftButton);
+        });
+        QTest::mouseClick(w.button("cmdConnect"), Qt::LeftButton);
+        QStringList expected(50, "Connect printer error");
+        expected << "Connect printer failed!";
+        QCOMPARE(w.boxes.messages, expected);
+        QVERIFY(!w.form.state().blnConnected);
+    }
+
+    void endingDuringAWaitReturnsAtOnceWithoutAWord_data()
+    {
+        QTest::addColumn<bool>("closeBox");
+        QTest::addColumn<bool>("inDelay");
+        QTest::newRow("END in the connect wait") << false << false;
+        QTest::newRow("close box in the connect wait") << true << false;
+        QTest::newRow("END in Delay_ms") << false << true;
+        QTest::newRow("close box in Delay_ms") << true << true;
+    }
+    void endingDuringAWaitReturnsAtOnceWithoutAWord()
+    {
+        QFETCH(bool, closeBox);
+        QFETCH(bool, inDelay);
+        SilentListener silent;
+        QVERIFY(silent.listen(QHostAddress(kPrinter)));
+        auto* w = new Shown;
+        QTimer::singleShot(100, this, [&] {
+            if (closeBox)
+                w->form.close(); // what the window system does for the close box
+            else
+                QTest::mouseClick(w->button("cmdEnd"), Qt::LeftButton);
+        });
+        QElapsedTimer clock;
+        clock.start();
+        if (inDelay)
+            QVERIFY(!w->form.link().Delay_ms(3000));
+        else
+            QTest::mouseClick(w->button("cmdConnect"), Qt::LeftButton);
+        QVERIFY(clock.elapsed() < 1000);
+        QVERIFY(!w->form.isVisible());
+        QVERIFY(w->boxes.messages.isEmpty());
+        delete w;
+    }
+};
+
+QTEST_MAIN(ConnectTestTest)
+#include "tst_connecttest.moc"

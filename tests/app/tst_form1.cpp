@@ -1,0 +1,270 @@
+#include "app/DefaultPrintText.h"
+#include "app/Form1.h"
+#include "support/RecordingBoxes.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+class Form1Test : public QObject {
+    Q_OBJECT
+
+private:
+    struct Shown {
+        RecordingBoxes boxes;
+        Form1 form;
+        Shown()
+        {
+            form.setMessageBoxes(&boxes);
+            form.show();
+            form.activateWindow();
+        }
+        template <typename W = QWidget> W* get(const char* name)
+        {
+            return form.findChild<W*>(QLatin1String(name));
+        }
+    };
+
+    static QString focusName() { return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString(); }
+
+private slots:
+    void controlsAsGiven_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QRect>("pixels");
+        QTest::addColumn<bool>("visible");
+        QTest::addColumn<QColor>("colour");
+        QTest::addColumn<double>("points");
+        const QColor darkRed(192, 0, 0), blue(0, 0, 255), red(255, 0, 0), none;
+        auto row = [](const char* name, const char* cls, const QString& caption, QRect px,
+                      bool visible, QColor colour, double points) {
+            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(cls)
+                                << caption << px << visible << colour << points;
+        };
+        row("lblCurIP", "QLabel", "Printer current  IP address:", {16, 16, 153, 41}, true, darkRed, 14.25);
+        row("txtCurIP", "EntryField", "192.168.123.100", {168, 24, 177, 33}, true, blue, 15.75);
+        row("cmdConnect", "QPushButton", "Connect Test", {360, 24, 145, 33}, true, none, 0);
+        row("Label1", "QLabel", "Printer set new IP address:", {16, 64, 153, 41}, true, darkRed, 14.25);
+        row("txtSetIP", "EntryField", "192.168.123.200", {168, 72, 177, 33}, true, darkRed, 15.75);
+        row("cmdSetIP", "QPushButton", "Set New IP Address", {360, 72, 145, 33}, true, none, 0);
+        row("Label3", "QLabel", "Printer set new Ethernet ID:", {16, 112, 161, 41}, true, darkRed, 14.25);
+        row("txtMac0", "QLineEdit", "0-", {168, 120, 25, 33}, true, darkRed, 10.5);
+        row("txtID", "EntryField", "128-128-128-128-128", {192, 120, 153, 33}, true, darkRed, 10.5);
+        row("cmdID", "QPushButton", "Set New Ethernet ID", {360, 120, 145, 33}, true, none, 0);
+        row("Label2", "QLabel", "Input Print characters:", {16, 160, 193, 25}, true, darkRed, 12);
+        row("txtChar", "QPlainTextEdit", defaultPrintText(), {16, 176, 489, 81}, true, blue, 10.5);
+        row("cmdSend", "QPushButton", "Print ", {8, 264, 121, 41}, true, none, 9.75);
+        row("cmdCut", "QPushButton", "Cut Paper", {136, 264, 121, 41}, true, none, 9.75);
+        row("cmdCash", "QPushButton", "CASH DRAWER", {264, 264, 121, 41}, true, none, 9.75);
+        row("cmdEnd", "QPushButton", "END", {392, 264, 121, 41}, true, none, 9.75);
+        row("comLanguage", "QComboBox", "中文简体", {8, 328, 121, 28}, false, blue, 12);
+        row("Command3", "QPushButton", "设置语言", {136, 320, 121, 41}, false, none, 9.75);
+        row("Command6", "QPushButton", "下载NV位图", {264, 320, 121, 41}, false, none, 9.75);
+        row("Command7", "QPushButton", "打印NV位图", {392, 320, 121, 41}, false, none, 9.75);
+        row("Command4", "QPushButton", "启用黑标检测", {8, 376, 121, 41}, false, none, 9.75);
+        row("Command5", "QPushButton", "关闭黑标检测", {136, 376, 121, 41}, false, none, 9.75);
+        row("Command1", "QPushButton", "OstrikARM", {264, 376, 121, 41}, false, none, 9.75);
+        row("Command2", "QPushButton", "VelmarARM", {392, 376, 121, 41}, false, none, 9.75);
+        row("txtcodepage", "QLineEdit", "10", {8, 432, 113, 33}, false, red, 13.5);
+        row("Command8", "QPushButton", "设置默认代码页", {136, 432, 121, 41}, false, none, 9.75);
+        row("Command9", "QPushButton", "打印代码页", {264, 432, 121, 41}, false, none, 9.75);
+    }
+    void controlsAsGiven()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, className);
+        QFETCH(QString, caption);
+        QFETCH(QRect, pixels);
+        QFETCH(bool, visible);
+        QFETCH(QColor, colour);
+        QFETCH(double, points);
+        Shown w;
+        QWidget* widget = w.form.findChild<QWidget*>(name);
+        QVERIFY(widget);
+        QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), className);
+        QCOMPARE(widget->geometry(), pixels);
+        QCOMPARE(widget->isVisible(), visible);
+        QString shown;
+        QPalette::ColorRole role = QPalette::Text;
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            shown = label->text();
+            role = QPalette::WindowText;
+        } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            shown = button->text();
+        } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+            shown = edit->text();
+        } else if (qobject_cast<QPlainTextEdit*>(widget)) {
+            shown = w.form.text(Field::Char);
+        } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+            shown = combo->currentText();
+        }
+        QCOMPARE(shown, caption);
+        if (colour.isValid())
+            QCOMPARE(widget->palette().color(role), colour);
+        if (points > 0)
+            QCOMPARE(widget->font().pointSizeF(), points);
+        QCOMPARE(widget->font().weight(), QFont::Normal);
+        QVERIFY(!widget->font().italic());
+    }
+
+    void windowAsGiven()
+    {
+        Shown w;
+        QCOMPARE(w.form.windowTitle(), QStringLiteral("Corvane V1.1"));
+        QCOMPARE(w.form.size(), QSize(519, 324));
+        QCOMPARE(w.get<QLineEdit>("txtCurIP")->maxLength(), 15);
+        QCOMPARE(w.get<QLineEdit>("txtSetIP")->maxLength(), 15);
+        QCOMPARE(w.get<QLineEdit>("txtID")->maxLength(), 19);
+        QCOMPARE(w.get<QComboBox>("comLanguage")->count(), 4);
+        QCOMPARE(w.form.languageIndex(), 0);
+        QStringList items;
+        for (int i = 0; i < 4; ++i)
+            items << w.get<QComboBox>("comLanguage")->itemText(i);
+        QCOMPARE(items, (QStringList{"中文简体", "中文繁体", "韩文", "日文"}));
+    }
+
+    void startStateAgreesWithTheFields()
+    {
+        Form1 form;
+        const FormState& s = form.state();
+        QVERIFY(!s.blnConnected && s.blnCurIPValid && s.blnSetIPValid && s.blnIDValid && !s.blnTimeOut);
+        QCOMPARE(s.bytNewIP, (std::array<std::uint8_t, 4>{192, 168, 123, 200}));
+        QCOMPARE(s.bytNewID, (std::array<std::uint8_t, 6>{0, 128, 128, 128, 128, 128}));
+        QCOMPARE(s.bytIPCmdHead, (std::array<std::uint8_t, 7>{0x1F, 0x1B, 0x1F, 0x91, 0x00, 0x49, 0x50}));
+        QCOMPARE(s.bytIDCmdHead, (std::array<std::uint8_t, 7>{0x1F, 0x1B, 0x1F, 0x91, 0x00, 0x49, 0x44}));
+        QCOMPARE(form.link().Winsock1.State(), int(SocketService::Closed));
+    }
+
+    void defaultPrintTextKeepsEveryLine()
+    {
+        const QString text = defaultPrintText();
+        QCOMPARE(text.size(), 925);
+        const QStringList lines = text.split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 40);
+        QVERIFY(!text.contains(u'\t'));
+        QCOMPARE(lines[1], QStringLiteral("Printer Ethernet Interface Test:"));
+        QCOMPARE(lines[3], QString(15, u' ') + "TEST  START" + QString(15, u' '));
+        QCOMPARE(lines[35], QString(12, u' ') + "TEST  COMPLETED" + QString(10, u' '));
+        const QList<std::pair<int, int>> blankLines = {{0, 0}, {2, 4}, {4, 0}, {5, 0}, {33, 3},
+                                                       {34, 0}, {36, 12}, {37, 0}, {38, 9}, {39, 0}};
+        for (auto [index, spaces] : blankLines)
+            QCOMPARE(lines[index], QString(spaces, u' '));
+        // The diamond: line n (1-based) from 7 to 33 has |20 - n| + 6 leading spaces and the
+        // rest drawn, at least two slashes at each end; the figure lies inside lines 13 to 27.
+        for (int n = 7; n <= 33; ++n) {
+            const QString& line = lines[n - 1];
+            const int leading = std::abs(20 - n) + 6;
+            const QString drawn = line.mid(leading);
+            QCOMPARE(line.left(leading), QString(leading, u' '));
+            QCOMPARE(drawn.size(), 2 * (19 - leading) + 1);
+            const bool figure = n >= 13 && n <= 27;
+            if (figure) {
+                QVERIFY(drawn.startsWith("//") && drawn.endsWith("//"));
+                QVERIFY(drawn.contains(u'*'));
+            } else {
+                QCOMPARE(drawn, QString(drawn.size(), u'/'));
+            }
+        }
+    }
+
+    void startsOnConnectTestAndTabsInTheGivenOrder()
+    {
+        Shown w;
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        QCOMPARE(focusName(), QStringLiteral("cmdConnect"));
+        QStringList visited;
+        for (int i = 0; i < 12; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << focusName();
+        }
+        // The hidden group never takes the focus: after cmdCash the cycle starts again.
+        QCOMPARE(visited, (QStringList{"txtChar", "txtSetIP", "cmdEnd", "cmdSend", "txtCurIP",
+                                       "cmdSetIP", "txtID", "cmdID", "txtMac0", "cmdCut",
+                                       "cmdCash", "cmdConnect"}));
+        QCOMPARE(w.get<QPlainTextEdit>("txtChar")->toPlainText().count(u'\t'), 0);
+    }
+
+    void enteringAFieldSelectsItsWholeText_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("byMouse");
+        for (const char* field : {"txtCurIP", "txtSetIP", "txtID"}) {
+            QTest::newRow(qPrintable(QStringLiteral("%1 by Tab").arg(field))) << field << false;
+            QTest::newRow(qPrintable(QStringLiteral("%1 by mouse").arg(field))) << field << true;
+        }
+    }
+    void enteringAFieldSelectsItsWholeText()
+    {
+        QFETCH(QString, field);
+        QFETCH(bool, byMouse);
+        Shown w;
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        auto* edit = w.form.findChild<QLineEdit*>(field);
+        const QString text = edit->text();
+        if (byMouse) {
+            QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(edit->width() / 2, edit->height() / 2));
+        } else {
+            QWidget* before = edit->previousInFocusChain();
+            before->setFocus(Qt::OtherFocusReason);
+            QTest::keyClick(before, Qt::Key_Tab);
+        }
+        QCOMPARE(QApplication::focusWidget(), edit);
+        QCOMPARE(edit->selectionStart(), 0);
+        QCOMPARE(edit->selectedText(), text);
+        QTest::keyClick(edit, Qt::Key_7);
+        QCOMPARE(edit->text(), QStringLiteral("7"));
+    }
+
+    void emptyFieldGetsAnEmptySelectionAtTheStart()
+    {
+        Shown w;
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        auto* edit = w.get<QLineEdit>("txtID");
+        edit->clear();
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), edit);
+        QVERIFY(!edit->hasSelectedText());
+        QCOMPARE(edit->cursorPosition(), 0);
+    }
+
+    void fieldsTakeNoMoreThanTheirLimit_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("txtCurIP") << "txtCurIP" << "123456789012345";
+        QTest::newRow("txtSetIP") << "txtSetIP" << "123456789012345";
+        QTest::newRow("txtID") << "txtID" << "1234567890123456789";
+        QTest::newRow("txtMac0 takes no typing") << "txtMac0" << "0-";
+    }
+    void fieldsTakeNoMoreThanTheirLimit()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, expected);
+        Shown w;
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        auto* edit = w.form.findChild<QLineEdit*>(field);
+        edit->setFocus(Qt::TabFocusReason);
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("12345678901234567890123"));
+        QCOMPARE(edit->text(), expected);
+        QCOMPARE(QApplication::focusWidget(), edit);
+    }
+
+    void endClosesTheWindowAndEndsTheLink()
+    {
+        Shown w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+        QTest::mouseClick(w.get<QPushButton>("cmdEnd"), Qt::LeftButton);
+        QVERIFY(!w.form.isVisible());
+        QVERIFY(w.form.link().ending());
+        QVERIFY(w.boxes.messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(Form1Test)
+#include "tst_form1.moc"

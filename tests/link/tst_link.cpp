@@ -1,0 +1,276 @@
+#include "link/PrinterLink.h"
+#include "support/FakePrinter.h"
+#include "support/ScriptedView.h"
+#include "support/TestAddresses.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+const QString kLoopback = QStringLiteral("127.0.0.1");
+constexpr int kBound = 5000; // every wait below ends well within this
+} // namespace
+
+class LinkTest : public QObject {
+    Q_OBJECT
+
+private:
+    struct Rig {
+        ScriptedView view;
+        FormState state;
+        PrinterLink link{state, view};
+        explicit Rig(const QString& host) { view.texts[Field::CurIP] = host; }
+    };
+
+    // A printer on host:9100, or a skip when the address is not this host's own.
+    std::unique_ptr<FakePrinter> printerAt(const QString& host)
+    {
+        auto printer = std::make_unique<FakePrinter>();
+        if (!printer->listen(QHostAddress(host)))
+            return nullptr;
+        return printer;
+    }
+
+private slots:
+    void connectsFreshAndLeavesTheConnectionOpen()
+    {
+        auto printer = printerAt(kLoopback);
+        QVERIFY(printer);
+        Rig rig(kLoopback);
+        rig.link.Connect_printer();
+        QVERIFY(rig.state.blnConnected);
+        QVERIFY(rig.view.messages.isEmpty());
+        QCOMPARE(rig.link.Winsock1.State(), int(SocketService::Connected));
+        QCOMPARE(rig.link.Winsock1.RemoteHost(), kLoopback);
+        QTRY_COMPARE_WITH_TIMEOUT(printer->connectionCount(), 1, kBound);
+        QVERIFY(!printer->closedByClient(0));
+    }
+
+    void secondCommandClosesTheFirstConnection()
+    {
+        auto printer = printerAt(kLoopback);
+        QVERIFY(printer);
+        Rig rig(kLoopback);
+        rig.link.Connect_printer();
+        QVERIFY(rig.link.SendData("one"));
+        rig.link.Connect_printer();
+        QVERIFY(rig.link.SendData("two"));
+        QTRY_COMPARE_WITH_TIMEOUT(printer->connectionCount(), 2, kBound);
+        QTRY_VERIFY_WITH_TIMEOUT(printer->closedByClient(0), kBound);
+        QTRY_COMPARE_WITH_TIMEOUT(printer->bytes(1), QByteArray("two"), kBound);
+        QCOMPARE(printer->bytes(0), QByteArray("one"));
+    }
+
+    void failureIsReportedOnlyWhenTheTimeoutRunsOut_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("silent");
+        QTest::newRow("refused at once") << QStringLiteral("127.0.0.3") << false;
+        QTest::newRow("no answer at all") << QStringLiteral("127.0.0.4") << true;
+        // A resolver would find the printer listening on 127.0.0.1 under this name.
+        QTest::newRow("a name, never resolved") << QStringLiteral("localhost") << false;
+        QTest::newRow("five parts") << QStringLiteral("127.0.0.1.1") << false;
+    }
+    void failureIsReportedOnlyWhenTheTimeoutRunsOut()
+    {
+        QFETCH(QString, host);
+        QFETCH(bool, silent);
+        auto printer = printerAt(kLoopback);
+        QVERIFY(printer);
+        SilentListener listener;
+        if (silent)
+            QVERIFY(listener.listen(QHostAddress(host)));
+        Rig rig(host);
+        QElapsedTimer clock;
+        clock.start();
+        rig.link.Connect_printer();
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(elapsed >= 2990 && elapsed < 3600, qPrintable(QString::number(elapsed)));
+        QCOMPARE(rig.view.messages, QStringList{"Connect printer failed!"});
+        QVERIFY(!rig.state.blnConnected);
+        QCOMPARE(rig.link.Winsock1.State(), int(SocketService::Closed));
+        QVERIFY(!rig.link.SendData("x"));
+        QCOMPARE(printer->connectionCount(), 0);
+    }
+
+    void connectionTestReportsBothOutcomes()
+    {
+        auto printer = printerAt(kLoopback);
+        QVERIFY(printer);
+        Rig rig(kLoopback);
+        rig.link.cmdConnect_Click();
+        QCOMPARE(rig.view.messages, QStringList{"Connect printer succeed!"});
+        QVERIFY(rig.state.blnConnected);
+        QTRY_COMPARE_WITH_TIMEOUT(printer->connectionCount(), 1, kBound);
+
+        printer.reset();
+        rig.link.cmdConnect_Click();
+        QCOMPARE(rig.view.messages.last(), QStringLiteral("Connect printer failed!"));
+        QVERIFY(!rig.state.blnConnected);
+        QCOMPARE(rig.link.Winsock1.State(), int(SocketService::Closed));
+    }
+
+    void peerClosedConnectionIsReplacedNotRefused()
+    {
+        auto printer = printerAt(kLoopback);
+        QVERIFY(printer);
+        printer->setBehaviour(FakePrinter::Behaviour::CloseOnAccept);
+        Rig rig(kLoopback);
+        rig.link.Connect_printer();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.link.Winsock1.State(), int(SocketService::Closing), kBound);
+
+        printer->setBehaviour(FakePrinter::Behaviour::Record);
+        rig.link.cmdConnect_Click();
+        QCOMPARE(rig.view.messages, QStringList{"Connect printer succeed!"});
+        rig.link.Connect_printer();
+        QVERIFY(rig.link.SendData("after"));
+        QTRY_COMPARE_WITH_TIMEOUT(printer->bytes(2), QByteArray("after"), kBound);
+        QCOMPARE(rig.view.messages.size(), 1);
+    }
+
+    void rejectedCurrentAddressIsRefusedWithoutTouchingTheConnection()
+    {
+        auto printer = printerAt(kLoopback);
+        QVERIFY(printer);
+        Rig rig(kLoopback);
+        rig.link.Connect_printer();
+        QVERIFY(rig.state.blnConnected);
+        rig.state.blnCurIPValid = false;
+        rig.view.texts[Field::CurIP] = QStringLiteral("127.0.0.1 ");
+        for (int i = 0; i < 2; ++i) {
+            if (i == 0)
+                rig.link.Connect_printer();
+            else
+                rig.link.cmdConnect_Click(); // no success message for the old connection
+        }
+        QCOMPARE(rig.view.messages, QStringList(2, "Please input correct printer current IP address"));
+        QCOMPARE(rig.view.focus, QList<Field>(2, Field::CurIP));
+        QCOMPARE(rig.view.selections.last(), (ScriptedView::Selection{Field::CurIP, 0, 10}));
+        QVERIFY(rig.state.blnConnected);
+        QCOMPARE(rig.link.Winsock1.State(), int(SocketService::Connected));
+        // The caller goes by blnConnected and sends on the connection that is still open.
+        QVERIFY(rig.link.SendData("old"));
+        QTRY_COMPARE_WITH_TIMEOUT(printer->bytes(0), QByteArray("old"), kBound);
+        QCOMPARE(printer->connectionCount(), 1);
+    }
+
+    void nestedAttemptDuringAWaitIsRefused()
+    {
+        SilentListener listener;
+        QVERIFY(listener.listen(QHostAddress(QStringLiteral("127.0.0.5"))));
+        Rig rig(QStringLiteral("127.0.0.5"));
+        int nestedRuns = 0;
+        QTimer::singleShot(100, this, [&] {
+            for (int i = 0; i < 5; ++i, ++nestedRuns)
+                rig.link.Connect_printer();
+        });
+        rig.link.cmdConnect_Click();
+        QCOMPARE(nestedRuns, 5);
+        QStringList expected(5, "Connect printer error");
+        expected << "Connect printer failed!";
+        QCOMPARE(rig.view.messages, expected);
+        QCOMPARE(rig.link.Winsock1.State(), int(SocketService::Closed));
+    }
+
+    void leadingZerosReadAsDecimal_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("reached");
+        QTest::addColumn<QString>("octalReading");
+        QTest::newRow("zeros everywhere") << "127.000.000.001" << "127.0.0.1" << "";
+        QTest::newRow("010 is ten") << "127.0.0.010" << "127.0.0.10" << "127.0.0.8";
+        QTest::newRow("many zeros") << "0127.0.0.00000000000000000011" << "127.0.0.11" << "";
+    }
+    void leadingZerosReadAsDecimal()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, reached);
+        QFETCH(QString, octalReading);
+        auto printer = printerAt(reached);
+        QVERIFY(printer);
+        std::unique_ptr<FakePrinter> wrong;
+        if (!octalReading.isEmpty())
+            QVERIFY((wrong = printerAt(octalReading)));
+        Rig rig(typed);
+        rig.link.Connect_printer();
+        QVERIFY(rig.state.blnConnected);
+        QCOMPARE(rig.link.Winsock1.RemoteHost(), typed);
+        QTRY_COMPARE_WITH_TIMEOUT(printer->connectionCount(), 1, kBound);
+        if (wrong)
+            QCOMPARE(wrong->connectionCount(), 0);
+    }
+
+    void noByteLostWhenTheNextCommandReplacesTheConnection()
+    {
+        auto printer = printerAt(kLoopback);
+        QVERIFY(printer);
+        Rig rig(kLoopback);
+        // More than the system's buffers take at once, so most of it is still queued with us.
+        QByteArray big(16 * 1024 * 1024, '\0');
+        for (qsizetype i = 0; i < big.size(); ++i)
+            big[i] = char(i * 7);
+        rig.link.Connect_printer();
+        QVERIFY(rig.link.SendData(big));
+        rig.link.Connect_printer();
+        QVERIFY(rig.link.SendData("cut"));
+        QTRY_COMPARE_WITH_TIMEOUT(printer->bytes(0).size(), big.size(), 20000);
+        QVERIFY(printer->bytes(0) == big);
+        QTRY_COMPARE_WITH_TIMEOUT(printer->bytes(1), QByteArray("cut"), kBound);
+        QTRY_VERIFY_WITH_TIMEOUT(printer->closedByClient(0), kBound);
+        QVERIFY(rig.view.messages.isEmpty());
+    }
+
+    void queuedBytesLeaveBeforeTheEnd()
+    {
+        auto printer = printerAt(kLoopback);
+        QVERIFY(printer);
+        QByteArray big(8 * 1024 * 1024, 'p');
+        {
+            Rig rig(kLoopback);
+            rig.link.Connect_printer();
+            QVERIFY(rig.link.SendData(big));
+            rig.link.end();
+            rig.link.Winsock1.flush(QDeadlineTimer(10000));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(printer->bytes(0).size(), big.size(), kBound);
+        QTRY_VERIFY_WITH_TIMEOUT(printer->closedByClient(0), kBound);
+    }
+
+    void replacedConnectionThatNeverDrainsDoesNotBlockTheNext()
+    {
+        auto printer = printerAt(kLoopback);
+        QVERIFY(printer);
+        printer->setBehaviour(FakePrinter::Behaviour::NeverRead);
+        Rig rig(kLoopback);
+        rig.link.Connect_printer();
+        QVERIFY(rig.link.SendData(QByteArray(32 * 1024 * 1024, 'x')));
+        const auto stuck = rig.link.Winsock1.delivery();
+        printer->setBehaviour(FakePrinter::Behaviour::Record);
+        rig.link.Connect_printer();
+        QVERIFY(rig.state.blnConnected);
+        QVERIFY(rig.link.SendData("next"));
+        QTRY_COMPARE_WITH_TIMEOUT(printer->bytes(1), QByteArray("next"), kBound);
+        QVERIFY(!stuck->settled());
+    }
+
+    void endCutsTheWaitShortWithoutAWord()
+    {
+        SilentListener listener;
+        QVERIFY(listener.listen(QHostAddress(QStringLiteral("127.0.0.6"))));
+        Rig rig(QStringLiteral("127.0.0.6"));
+        QTimer::singleShot(50, this, [&] { rig.link.end(); });
+        QElapsedTimer clock;
+        clock.start();
+        rig.link.cmdConnect_Click();
+        QVERIFY(clock.elapsed() < 1500);
+        QVERIFY(rig.view.messages.isEmpty());
+        QVERIFY(!rig.state.blnConnected);
+    }
+};
+
+QTEST_GUILESS_MAIN(LinkTest)
+#include "tst_link.moc"

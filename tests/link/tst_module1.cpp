@@ -1,0 +1,54 @@
+#include "link/Module1.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+class Module1Test : public QObject {
+    Q_OBJECT
+private slots:
+    void delayRunsItsTimeWithEventsFlowing_data()
+    {
+        QTest::addColumn<double>("ms");
+        QTest::newRow("zero") << 0.0;
+        QTest::newRow("negative") << -5.0;
+        QTest::newRow("fraction") << 0.4;
+        QTest::newRow("300") << 300.0;
+    }
+    void delayRunsItsTimeWithEventsFlowing()
+    {
+        QFETCH(double, ms);
+        bool handled = false;
+        QTimer::singleShot(0, this, [&] { handled = true; });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(Module1::Delay_ms(ms));
+        QVERIFY(handled); // even a delay of nothing processes pending events once
+        QVERIFY(clock.elapsed() >= qint64(std::ceil(ms)));
+        QVERIFY(clock.elapsed() < qint64(ms) + 500);
+    }
+
+    void abandonEndsTheDelayAtOnce()
+    {
+        bool ending = false;
+        QTimer::singleShot(20, this, [&] { ending = true; });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!Module1::Delay_ms(3000, [&] { return ending; }));
+        QVERIFY(clock.elapsed() < 1000);
+    }
+
+    void waitEndsAsSoonAsItsConditionHolds()
+    {
+        bool done = false;
+        QTimer::singleShot(30, this, [&] { done = true; });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(Module1::waitUntil([&] { return done; }, QDeadlineTimer(3000), {}));
+        QVERIFY(done);
+        QVERIFY(clock.elapsed() < 1000);
+    }
+};
+
+QTEST_GUILESS_MAIN(Module1Test)
+#include "tst_module1.moc"
