@@ -75,8 +75,10 @@ void FakePrinter::accept()
             if (m_behaviour == Behaviour::ResetAfterData && c.bytes.size() >= m_resetAfter)
                 resetConnection(socket);
         });
-        connect(socket, &QTcpSocket::disconnected, this, [this, index] {
+        // A closed connection gives its socket back at once: long runs must not pile them up.
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket, index] {
             m_connections[index].closedByClient = true;
+            socket->deleteLater();
         });
     }
 }
