@@ -22,13 +22,11 @@ const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
 
 // Positions are given in twips, 15 to the pixel at 96 dots per inch.
-QRect twips(int left, int top, int width, int height)
-{
+QRect twips(int left, int top, int width, int height) {
     return QRect(left / 15, top / 15, width / 15, height / 15);
 }
 
-QFont fontOf(const QStringList& families, double points)
-{
+QFont fontOf(const QStringList& families, double points) {
     QFont font;
     font.setFamilies(families);
     font.setPointSizeF(points);
@@ -37,40 +35,53 @@ QFont fontOf(const QStringList& families, double points)
     return font;
 }
 
-// Where SimSun or MS Sans Serif is missing, the nearest font with the glyphs takes its place.
-QFont songti(double points)
-{
+// Where SimSun or MS Sans Serif is missing, a common font takes its place, and a font with
+// Chinese glyphs serves only the characters that need it: loading a CJK font for Latin text
+// would cost start-up time and memory for nothing.
+QFont songti(double points) {
     return fontOf({QStringLiteral("SimSun"), QStringLiteral("宋体"), QStringLiteral("NSimSun"),
+                   QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
                    QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")},
                   points);
 }
 
-QFont sansSerif(double points)
-{
+QFont sansSerif(double points) {
     return fontOf({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
                    QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
                    QStringLiteral("WenQuanYi Micro Hei")},
                   points);
 }
 
-void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
-{
+// The language list: a drop-down list with an edit field. The edit field lays its Chinese text
+// out as soon as it exists, which loads a CJK font (some 3 MiB); since the list starts hidden,
+// the field is made when the list is first shown.
+class LanguageList : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        if (!isEditable())
+            setEditable(true);
+        QComboBox::showEvent(event);
+    }
+};
+
+void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
     QPalette palette = widget->palette();
     palette.setColor(role, colour);
     widget->setPalette(palette);
 }
 
-template <typename W> W* place(QWidget* parent, const char* name, const QRect& geometry)
-{
+template <typename W> W* place(QWidget* parent, const char* name, const QRect& geometry) {
     auto* widget = new W(parent);
     widget->setObjectName(QLatin1String(name));
     widget->setGeometry(geometry);
     return widget;
 }
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption,
-                  const QRect& geometry, double points)
-{
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, const QRect& geometry,
+                  double points) {
     auto* label = place<QLabel>(parent, name, geometry);
     label->setText(caption);
     label->setWordWrap(true);
@@ -81,8 +92,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption,
 }
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
-                        const QRect& geometry)
-{
+                        const QRect& geometry) {
     auto* button = place<QPushButton>(parent, name, geometry);
     button->setText(caption);
     // Buttons take the focus on a click everywhere, so a field's check ends before the click.
@@ -93,8 +103,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 
 template <typename Edit>
 Edit* makeEdit(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
-               const QFont& font, const QColor& colour, int maxLength = 0)
-{
+               const QFont& font, const QColor& colour, int maxLength = 0) {
     auto* edit = place<Edit>(parent, name, geometry);
     edit->setFont(font);
     setColour(edit, QPalette::Text, colour);
@@ -112,8 +121,7 @@ Form1::Form1(QWidget* parent)
     , m_commands(m_link, *this, m_form)
     , m_network(m_link, *this, m_form)
     , m_defaultBoxes(std::make_unique<MessageBoxes>())
-    , m_boxes(m_defaultBoxes.get())
-{
+    , m_boxes(m_defaultBoxes.get()) {
     setObjectName(QStringLiteral("Form1"));
     m_commands.setProgramFolder(QCoreApplication::applicationDirPath());
     buildControls();
@@ -122,8 +130,7 @@ Form1::Form1(QWidget* parent)
 
 Form1::~Form1() = default;
 
-void Form1::buildControls()
-{
+void Form1::buildControls() {
     setWindowTitle(QStringLiteral("Corvane V1.1"));
     setFixedSize(519, 324);
     setColour(this, QPalette::Window, QColor(224, 224, 224));
@@ -133,8 +140,8 @@ void Form1::buildControls()
                          twips(240, 240, 2295, 615), 14.25);
     txtCurIP = makeEdit<EntryField>(this, "txtCurIP", QStringLiteral("192.168.123.100"),
                                     twips(2520, 360, 2655, 495), songti(15.75), kBlue, 15);
-    cmdConnect = makeButton(this, "cmdConnect", QStringLiteral("Connect Test"),
-                            twips(5400, 360, 2175, 495));
+    cmdConnect =
+        makeButton(this, "cmdConnect", QStringLiteral("Connect Test"), twips(5400, 360, 2175, 495));
     Label1 = makeLabel(this, "Label1", QStringLiteral("Printer set new IP address:"),
                        twips(240, 960, 2295, 615), 14.25);
     txtSetIP = makeEdit<EntryField>(this, "txtSetIP", QStringLiteral("192.168.123.200"),
@@ -163,50 +170,52 @@ void Form1::buildControls()
 
     cmdSend = makeButton(this, "cmdSend", QStringLiteral("Print "), twips(120, 3960, 1815, 615));
     cmdCut = makeButton(this, "cmdCut", QStringLiteral("Cut Paper"), twips(2040, 3960, 1815, 615));
-    cmdCash = makeButton(this, "cmdCash", QStringLiteral("CASH DRAWER"),
-                         twips(3960, 3960, 1815, 615));
+    cmdCash =
+        makeButton(this, "cmdCash", QStringLiteral("CASH DRAWER"), twips(3960, 3960, 1815, 615));
     cmdEnd = makeButton(this, "cmdEnd", QStringLiteral("END"), twips(5880, 3960, 1815, 615));
     for (QPushButton* button : {cmdSend, cmdCut, cmdCash, cmdEnd})
         button->setFont(sansSerif(9.75));
 
     // The hidden group: created with the window, never shown by it.
-    comLanguage = place<QComboBox>(this, "comLanguage", twips(120, 4920, 1815, 420));
-    comLanguage->setEditable(true);
+    comLanguage = place<LanguageList>(this, "comLanguage", twips(120, 4920, 1815, 420));
     comLanguage->setInsertPolicy(QComboBox::NoInsert);
     comLanguage->setFont(sansSerif(12));
     setColour(comLanguage, QPalette::Text, kBlue);
-    Command3 = makeButton(this, "Command3", QStringLiteral("设置语言"), twips(2040, 4800, 1815, 615));
-    Command6 = makeButton(this, "Command6", QStringLiteral("下载NV位图"),
-                          twips(3960, 4800, 1815, 615));
-    Command7 = makeButton(this, "Command7", QStringLiteral("打印NV位图"),
-                          twips(5880, 4800, 1815, 615));
-    Command4 = makeButton(this, "Command4", QStringLiteral("启用黑标检测"),
-                          twips(120, 5640, 1815, 615));
-    Command5 = makeButton(this, "Command5", QStringLiteral("关闭黑标检测"),
-                          twips(2040, 5640, 1815, 615));
-    Command1 = makeButton(this, "Command1", QStringLiteral("OstrikARM"), twips(3960, 5640, 1815, 615));
-    Command2 = makeButton(this, "Command2", QStringLiteral("VelmarARM"), twips(5880, 5640, 1815, 615));
+    Command3 =
+        makeButton(this, "Command3", QStringLiteral("设置语言"), twips(2040, 4800, 1815, 615));
+    Command6 =
+        makeButton(this, "Command6", QStringLiteral("下载NV位图"), twips(3960, 4800, 1815, 615));
+    Command7 =
+        makeButton(this, "Command7", QStringLiteral("打印NV位图"), twips(5880, 4800, 1815, 615));
+    Command4 =
+        makeButton(this, "Command4", QStringLiteral("启用黑标检测"), twips(120, 5640, 1815, 615));
+    Command5 =
+        makeButton(this, "Command5", QStringLiteral("关闭黑标检测"), twips(2040, 5640, 1815, 615));
+    Command1 =
+        makeButton(this, "Command1", QStringLiteral("OstrikARM"), twips(3960, 5640, 1815, 615));
+    Command2 =
+        makeButton(this, "Command2", QStringLiteral("VelmarARM"), twips(5880, 5640, 1815, 615));
     txtcodepage = makeEdit<QLineEdit>(this, "txtcodepage", QStringLiteral("10"),
                                       twips(120, 6480, 1695, 495), sansSerif(13.5), kRed);
     Command8 = makeButton(this, "Command8", QStringLiteral("设置默认代码页"),
                           twips(2040, 6480, 1815, 615));
-    Command9 = makeButton(this, "Command9", QStringLiteral("打印代码页"),
-                          twips(3960, 6480, 1815, 615));
-    const QList<QWidget*> hidden = {comLanguage, Command3, Command6, Command7, Command4, Command5,
-                                    Command1,    Command2, txtcodepage, Command8, Command9};
+    Command9 =
+        makeButton(this, "Command9", QStringLiteral("打印代码页"), twips(3960, 6480, 1815, 615));
+    const QList<QWidget*> hidden = {comLanguage, Command3, Command6, Command7,
+                                    Command4,    Command5, Command1, Command2,
+                                    txtcodepage, Command8, Command9};
     for (QWidget* widget : hidden)
         widget->setVisible(false);
-    for (QPushButton* button : {Command1, Command2, Command3, Command4, Command5, Command6,
-                                Command7, Command8, Command9})
+    for (QPushButton* button :
+         {Command1, Command2, Command3, Command4, Command5, Command6, Command7, Command8, Command9})
         button->setFont(songti(9.75));
 
     for (QLabel* label : {lblCurIP, Label1, Label3, Label2})
         label->setFocusPolicy(Qt::NoFocus);
-    const QList<QWidget*> tabOrder = {cmdConnect, txtChar,  txtSetIP, cmdEnd,      cmdSend,
-                                      txtCurIP,   cmdSetIP, txtID,    cmdID,       txtMac0,
-                                      cmdCut,     cmdCash,  Command1, Command2,    Command3,
-                                      comLanguage, Command4, Command5, Command6,   Command7,
-                                      Command8,   Command9, txtcodepage};
+    const QList<QWidget*> tabOrder = {
+        cmdConnect, txtChar,  txtSetIP, cmdEnd,   cmdSend,  txtCurIP, cmdSetIP,   txtID,
+        cmdID,      txtMac0,  cmdCut,   cmdCash,  Command1, Command2, Command3,   comLanguage,
+        Command4,   Command5, Command6, Command7, Command8, Command9, txtcodepage};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
     cmdConnect->setFocus();
@@ -244,8 +253,7 @@ void Form1::buildControls()
     });
 }
 
-void Form1::Form_Load()
-{
+void Form1::Form_Load() {
     m_form.blnCurIPValid = true;
     m_form.blnSetIPValid = true;
     m_form.bytNewIP = {192, 168, 123, 200};
@@ -260,37 +268,31 @@ void Form1::Form_Load()
     m_form.blnConnected = false;
 }
 
-void Form1::cmdEnd_Click()
-{
+void Form1::cmdEnd_Click() {
     close();
 }
 
-void Form1::closeEvent(QCloseEvent* event)
-{
+void Form1::closeEvent(QCloseEvent* event) {
     // Ends every wait a handler may be nested in; those handlers then return without a word.
     m_link.end();
     event->accept();
 }
 
-void Form1::txtCurIP_GotFocus()
-{
+void Form1::txtCurIP_GotFocus() {
     setSelection(Field::CurIP, 0, int(txtCurIP->text().size()));
 }
 
-void Form1::txtSetIP_GotFocus()
-{
+void Form1::txtSetIP_GotFocus() {
     setSelection(Field::SetIP, 0, int(txtSetIP->text().size()));
 }
 
-void Form1::txtID_GotFocus()
-{
+void Form1::txtID_GotFocus() {
     setSelection(Field::ID, 0, int(txtID->text().size()));
 }
 
 // A mouse press on a button that took the focus from a field whose check then showed a box
 // never sees its release: the box had it. Nothing may stay drawn pressed after that.
-void Form1::afterFieldCheck()
-{
+void Form1::afterFieldCheck() {
     QTimer::singleShot(0, this, [this] {
         if (QGuiApplication::mouseButtons() & Qt::LeftButton)
             return;
@@ -301,8 +303,7 @@ void Form1::afterFieldCheck()
     });
 }
 
-QLineEdit* Form1::lineEdit(Field field) const
-{
+QLineEdit* Form1::lineEdit(Field field) const {
     switch (field) {
     case Field::CurIP:
         return txtCurIP;
@@ -318,31 +319,27 @@ QLineEdit* Form1::lineEdit(Field field) const
     return nullptr;
 }
 
-QString Form1::text(Field field) const
-{
+QString Form1::text(Field field) const {
     if (field == Field::Char)
         return txtChar->toPlainText().replace(u'\n', QStringLiteral("\r\n"));
     return lineEdit(field)->text();
 }
 
-void Form1::setText(Field field, const QString& text)
-{
+void Form1::setText(Field field, const QString& text) {
     if (field == Field::Char)
         txtChar->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     else
         lineEdit(field)->setText(text);
 }
 
-void Form1::setFocus(Field field)
-{
+void Form1::setFocus(Field field) {
     if (field == Field::Char)
         txtChar->setFocus(Qt::OtherFocusReason);
     else
         lineEdit(field)->setFocus(Qt::OtherFocusReason);
 }
 
-void Form1::setSelection(Field field, int start, int length)
-{
+void Form1::setSelection(Field field, int start, int length) {
     if (field == Field::Char) {
         QTextCursor cursor = txtChar->textCursor();
         cursor.setPosition(start);
@@ -353,8 +350,7 @@ void Form1::setSelection(Field field, int start, int length)
     }
 }
 
-int Form1::languageIndex() const
-{
+int Form1::languageIndex() const {
     const int index = comLanguage->currentIndex();
     // Text typed into the edit field that is not the selected item means no item is selected.
     if (index < 0 || comLanguage->currentText() != comLanguage->itemText(index))
@@ -362,26 +358,22 @@ int Form1::languageIndex() const
     return index;
 }
 
-void Form1::showMessage(const QString& text)
-{
+void Form1::showMessage(const QString& text) {
     if (m_link.ending())
         return; // the window is going; nobody is left to read it
     m_boxes->message(this, text);
 }
 
-bool Form1::askYesNo(const QString& text)
-{
+bool Form1::askYesNo(const QString& text) {
     if (m_link.ending())
         return false;
     return m_boxes->question(this, text);
 }
 
-void Form1::setMessageBoxes(MessageBoxes* boxes)
-{
+void Form1::setMessageBoxes(MessageBoxes* boxes) {
     m_boxes = boxes ? boxes : m_defaultBoxes.get();
 }
 
-void Form1::flushPendingSends(int msecs)
-{
+void Form1::flushPendingSends(int msecs) {
     m_link.Winsock1.flush(QDeadlineTimer(msecs));
 }

@@ -4,8 +4,7 @@
 
 namespace {
 
-bool allAsciiDigits(QStringView part)
-{
+bool allAsciiDigits(QStringView part) {
     if (part.isEmpty())
         return false;
     for (QChar c : part) {
@@ -16,8 +15,7 @@ bool allAsciiDigits(QStringView part)
 }
 
 // The value of an all-digit part, or nothing above 255; any number of digits is safe.
-std::optional<std::uint8_t> byteValue(QStringView digits)
-{
+std::optional<std::uint8_t> byteValue(QStringView digits) {
     int value = 0;
     for (QChar c : digits) {
         value = value * 10 + (c.unicode() - u'0');
@@ -30,8 +28,7 @@ std::optional<std::uint8_t> byteValue(QStringView digits)
 } // namespace
 
 CheckOutcome checkAddress(QStringView text, const AddressRule& rule,
-                          std::span<std::uint8_t> store)
-{
+                          std::span<std::uint8_t> store) {
     Q_ASSERT(store.empty() || store.size() >= static_cast<std::size_t>(rule.parts));
     if (text.isEmpty())
         return CheckOutcome::Empty;
@@ -54,8 +51,7 @@ CheckOutcome checkAddress(QStringView text, const AddressRule& rule,
     return CheckOutcome::Valid;
 }
 
-std::optional<std::array<std::uint8_t, 4>> parseIPv4(QStringView text)
-{
+std::optional<std::array<std::uint8_t, 4>> parseIPv4(QStringView text) {
     std::array<std::uint8_t, 4> octets{};
     if (checkAddress(text, kIPv4Rule, octets) != CheckOutcome::Valid)
         return std::nullopt;

@@ -9,8 +9,7 @@
 namespace Module1 {
 
 bool waitUntil(const std::function<bool()>& until, const QDeadlineTimer& deadline,
-               const std::function<bool()>& abandon)
-{
+               const std::function<bool()>& abandon) {
     auto abandoned = [&] { return abandon && abandon(); };
     // Wakes the blocking call below when the time is up; every other wake-up is an event.
     QTimer wake;
@@ -27,14 +26,13 @@ bool waitUntil(const std::function<bool()>& until, const QDeadlineTimer& deadlin
     return !abandoned();
 }
 
-bool Delay_ms(double ms, const std::function<bool()>& abandon)
-{
+bool Delay_ms(double ms, const std::function<bool()>& abandon) {
     QCoreApplication::processEvents();
     if (!(ms > 0)) // also NaN
         return !(abandon && abandon());
     const qint64 whole = std::isinf(ms) || ms > 9.0e15 ? -1 : qint64(std::ceil(ms));
-    const QDeadlineTimer deadline =
-        whole < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(whole, Qt::PreciseTimer);
+    const QDeadlineTimer deadline = whole < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                              : QDeadlineTimer(whole, Qt::PreciseTimer);
     return waitUntil({}, deadline, abandon);
 }
 

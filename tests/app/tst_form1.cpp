@@ -16,23 +16,22 @@ private:
     struct Shown {
         RecordingBoxes boxes;
         Form1 form;
-        Shown()
-        {
+        Shown() {
             form.setMessageBoxes(&boxes);
             form.show();
             form.activateWindow();
         }
-        template <typename W = QWidget> W* get(const char* name)
-        {
+        template <typename W = QWidget> W* get(const char* name) {
             return form.findChild<W*>(QLatin1String(name));
         }
     };
 
-    static QString focusName() { return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString(); }
+    static QString focusName() {
+        return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+    }
 
 private slots:
-    void controlsAsGiven_data()
-    {
+    void controlsAsGiven_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("className");
         QTest::addColumn<QString>("caption");
@@ -43,16 +42,19 @@ private slots:
         const QColor darkRed(192, 0, 0), blue(0, 0, 255), red(255, 0, 0), none;
         auto row = [](const char* name, const char* cls, const QString& caption, QRect px,
                       bool visible, QColor colour, double points) {
-            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(cls)
-                                << caption << px << visible << colour << points;
+            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(cls) << caption
+                                << px << visible << colour << points;
         };
-        row("lblCurIP", "QLabel", "Printer current  IP address:", {16, 16, 153, 41}, true, darkRed, 14.25);
+        row("lblCurIP", "QLabel", "Printer current  IP address:", {16, 16, 153, 41}, true, darkRed,
+            14.25);
         row("txtCurIP", "EntryField", "192.168.123.100", {168, 24, 177, 33}, true, blue, 15.75);
         row("cmdConnect", "QPushButton", "Connect Test", {360, 24, 145, 33}, true, none, 0);
-        row("Label1", "QLabel", "Printer set new IP address:", {16, 64, 153, 41}, true, darkRed, 14.25);
+        row("Label1", "QLabel", "Printer set new IP address:", {16, 64, 153, 41}, true, darkRed,
+            14.25);
         row("txtSetIP", "EntryField", "192.168.123.200", {168, 72, 177, 33}, true, darkRed, 15.75);
         row("cmdSetIP", "QPushButton", "Set New IP Address", {360, 72, 145, 33}, true, none, 0);
-        row("Label3", "QLabel", "Printer set new Ethernet ID:", {16, 112, 161, 41}, true, darkRed, 14.25);
+        row("Label3", "QLabel", "Printer set new Ethernet ID:", {16, 112, 161, 41}, true, darkRed,
+            14.25);
         row("txtMac0", "QLineEdit", "0-", {168, 120, 25, 33}, true, darkRed, 10.5);
         row("txtID", "EntryField", "128-128-128-128-128", {192, 120, 153, 33}, true, darkRed, 10.5);
         row("cmdID", "QPushButton", "Set New Ethernet ID", {360, 120, 145, 33}, true, none, 0);
@@ -74,8 +76,7 @@ private slots:
         row("Command8", "QPushButton", "设置默认代码页", {136, 432, 121, 41}, false, none, 9.75);
         row("Command9", "QPushButton", "打印代码页", {264, 432, 121, 41}, false, none, 9.75);
     }
-    void controlsAsGiven()
-    {
+    void controlsAsGiven() {
         QFETCH(QString, name);
         QFETCH(QString, className);
         QFETCH(QString, caption);
@@ -112,8 +113,7 @@ private slots:
         QVERIFY(!widget->font().italic());
     }
 
-    void windowAsGiven()
-    {
+    void windowAsGiven() {
         Shown w;
         QCOMPARE(w.form.windowTitle(), QStringLiteral("Corvane V1.1"));
         QCOMPARE(w.form.size(), QSize(519, 324));
@@ -126,22 +126,29 @@ private slots:
         for (int i = 0; i < 4; ++i)
             items << w.get<QComboBox>("comLanguage")->itemText(i);
         QCOMPARE(items, (QStringList{"中文简体", "中文繁体", "韩文", "日文"}));
+        auto* list = w.get<QComboBox>("comLanguage");
+        list->show(); // the list has its edit field whenever it can be seen
+        QVERIFY(list->isEditable());
+        QCOMPARE(list->currentText(), QStringLiteral("中文简体"));
+        list->lineEdit()->setText(QStringLiteral("x"));
+        QCOMPARE(w.form.languageIndex(), -1);
     }
 
-    void startStateAgreesWithTheFields()
-    {
+    void startStateAgreesWithTheFields() {
         Form1 form;
         const FormState& s = form.state();
-        QVERIFY(!s.blnConnected && s.blnCurIPValid && s.blnSetIPValid && s.blnIDValid && !s.blnTimeOut);
+        QVERIFY(!s.blnConnected && s.blnCurIPValid && s.blnSetIPValid && s.blnIDValid &&
+                !s.blnTimeOut);
         QCOMPARE(s.bytNewIP, (std::array<std::uint8_t, 4>{192, 168, 123, 200}));
         QCOMPARE(s.bytNewID, (std::array<std::uint8_t, 6>{0, 128, 128, 128, 128, 128}));
-        QCOMPARE(s.bytIPCmdHead, (std::array<std::uint8_t, 7>{0x1F, 0x1B, 0x1F, 0x91, 0x00, 0x49, 0x50}));
-        QCOMPARE(s.bytIDCmdHead, (std::array<std::uint8_t, 7>{0x1F, 0x1B, 0x1F, 0x91, 0x00, 0x49, 0x44}));
+        QCOMPARE(s.bytIPCmdHead,
+                 (std::array<std::uint8_t, 7>{0x1F, 0x1B, 0x1F, 0x91, 0x00, 0x49, 0x50}));
+        QCOMPARE(s.bytIDCmdHead,
+                 (std::array<std::uint8_t, 7>{0x1F, 0x1B, 0x1F, 0x91, 0x00, 0x49, 0x44}));
         QCOMPARE(form.link().Winsock1.State(), int(SocketService::Closed));
     }
 
-    void defaultPrintTextKeepsEveryLine()
-    {
+    void defaultPrintTextKeepsEveryLine() {
         const QString text = defaultPrintText();
         QCOMPARE(text.size(), 925);
         const QStringList lines = text.split(QStringLiteral("\r\n"));
@@ -150,8 +157,8 @@ private slots:
         QCOMPARE(lines[1], QStringLiteral("Printer Ethernet Interface Test:"));
         QCOMPARE(lines[3], QString(15, u' ') + "TEST  START" + QString(15, u' '));
         QCOMPARE(lines[35], QString(12, u' ') + "TEST  COMPLETED" + QString(10, u' '));
-        const QList<std::pair<int, int>> blankLines = {{0, 0}, {2, 4}, {4, 0}, {5, 0}, {33, 3},
-                                                       {34, 0}, {36, 12}, {37, 0}, {38, 9}, {39, 0}};
+        const QList<std::pair<int, int>> blankLines = {
+            {0, 0}, {2, 4}, {4, 0}, {5, 0}, {33, 3}, {34, 0}, {36, 12}, {37, 0}, {38, 9}, {39, 0}};
         for (auto [index, spaces] : blankLines)
             QCOMPARE(lines[index], QString(spaces, u' '));
         // The diamond: line n (1-based) from 7 to 33 has |20 - n| + 6 leading spaces and the
@@ -172,8 +179,7 @@ private slots:
         }
     }
 
-    void startsOnConnectTestAndTabsInTheGivenOrder()
-    {
+    void startsOnConnectTestAndTabsInTheGivenOrder() {
         Shown w;
         QVERIFY(QTest::qWaitForWindowActive(&w.form));
         QCOMPARE(focusName(), QStringLiteral("cmdConnect"));
@@ -183,14 +189,13 @@ private slots:
             visited << focusName();
         }
         // The hidden group never takes the focus: after cmdCash the cycle starts again.
-        QCOMPARE(visited, (QStringList{"txtChar", "txtSetIP", "cmdEnd", "cmdSend", "txtCurIP",
-                                       "cmdSetIP", "txtID", "cmdID", "txtMac0", "cmdCut",
-                                       "cmdCash", "cmdConnect"}));
+        QCOMPARE(visited,
+                 (QStringList{"txtChar", "txtSetIP", "cmdEnd", "cmdSend", "txtCurIP", "cmdSetIP",
+                              "txtID", "cmdID", "txtMac0", "cmdCut", "cmdCash", "cmdConnect"}));
         QCOMPARE(w.get<QPlainTextEdit>("txtChar")->toPlainText().count(u'\t'), 0);
     }
 
-    void enteringAFieldSelectsItsWholeText_data()
-    {
+    void enteringAFieldSelectsItsWholeText_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<bool>("byMouse");
         for (const char* field : {"txtCurIP", "txtSetIP", "txtID"}) {
@@ -198,8 +203,7 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("%1 by mouse").arg(field))) << field << true;
         }
     }
-    void enteringAFieldSelectsItsWholeText()
-    {
+    void enteringAFieldSelectsItsWholeText() {
         QFETCH(QString, field);
         QFETCH(bool, byMouse);
         Shown w;
@@ -207,7 +211,8 @@ private slots:
         auto* edit = w.form.findChild<QLineEdit*>(field);
         const QString text = edit->text();
         if (byMouse) {
-            QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(edit->width() / 2, edit->height() / 2));
+            QTest::mouseClick(edit, Qt::LeftButton, {},
+                              QPoint(edit->width() / 2, edit->height() / 2));
         } else {
             QWidget* before = edit->previousInFocusChain();
             before->setFocus(Qt::OtherFocusReason);
@@ -220,8 +225,7 @@ private slots:
         QCOMPARE(edit->text(), QStringLiteral("7"));
     }
 
-    void emptyFieldGetsAnEmptySelectionAtTheStart()
-    {
+    void emptyFieldGetsAnEmptySelectionAtTheStart() {
         Shown w;
         QVERIFY(QTest::qWaitForWindowActive(&w.form));
         auto* edit = w.get<QLineEdit>("txtID");
@@ -232,17 +236,19 @@ private slots:
         QCOMPARE(edit->cursorPosition(), 0);
     }
 
-    void fieldsTakeNoMoreThanTheirLimit_data()
-    {
+    void fieldsTakeNoMoreThanTheirLimit_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("txtCurIP") << "txtCurIP" << "123456789012345";
-        QTest::newRow("txtSetIP") << "txtSetIP" << "123456789012345";
-        QTest::newRow("txtID") << "txtID" << "1234567890123456789";
-        QTest::newRow("txtMac0 takes no typing") << "txtMac0" << "0-";
+        QTest::newRow("txtCurIP") << "txtCurIP"
+                                  << "123456789012345";
+        QTest::newRow("txtSetIP") << "txtSetIP"
+                                  << "123456789012345";
+        QTest::newRow("txtID") << "txtID"
+                               << "1234567890123456789";
+        QTest::newRow("txtMac0 takes no typing") << "txtMac0"
+                                                 << "0-";
     }
-    void fieldsTakeNoMoreThanTheirLimit()
-    {
+    void fieldsTakeNoMoreThanTheirLimit() {
         QFETCH(QString, field);
         QFETCH(QString, expected);
         Shown w;
@@ -255,8 +261,7 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), edit);
     }
 
-    void endClosesTheWindowAndEndsTheLink()
-    {
+    void endClosesTheWindowAndEndsTheLink() {
         Shown w;
         QVERIFY(QTest::qWaitForWindowExposed(&w.form));
         QTest::mouseClick(w.get<QPushButton>("cmdEnd"), Qt::LeftButton);

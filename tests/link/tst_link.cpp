@@ -27,8 +27,7 @@ private:
     };
 
     // A printer on host:9100, or a skip when the address is not this host's own.
-    std::unique_ptr<FakePrinter> printerAt(const QString& host)
-    {
+    std::unique_ptr<FakePrinter> printerAt(const QString& host) {
         auto printer = std::make_unique<FakePrinter>();
         if (!printer->listen(QHostAddress(host)))
             return nullptr;
@@ -36,8 +35,7 @@ private:
     }
 
 private slots:
-    void connectsFreshAndLeavesTheConnectionOpen()
-    {
+    void connectsFreshAndLeavesTheConnectionOpen() {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         Rig rig(kLoopback);
@@ -50,8 +48,7 @@ private slots:
         QVERIFY(!printer->closedByClient(0));
     }
 
-    void secondCommandClosesTheFirstConnection()
-    {
+    void secondCommandClosesTheFirstConnection() {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         Rig rig(kLoopback);
@@ -65,8 +62,7 @@ private slots:
         QCOMPARE(printer->bytes(0), QByteArray("one"));
     }
 
-    void failureIsReportedOnlyWhenTheTimeoutRunsOut_data()
-    {
+    void failureIsReportedOnlyWhenTheTimeoutRunsOut_data() {
         QTest::addColumn<QString>("host");
         QTest::addColumn<bool>("silent");
         QTest::newRow("refused at once") << QStringLiteral("127.0.0.3") << false;
@@ -75,8 +71,7 @@ private slots:
         QTest::newRow("a name, never resolved") << QStringLiteral("localhost") << false;
         QTest::newRow("five parts") << QStringLiteral("127.0.0.1.1") << false;
     }
-    void failureIsReportedOnlyWhenTheTimeoutRunsOut()
-    {
+    void failureIsReportedOnlyWhenTheTimeoutRunsOut() {
         QFETCH(QString, host);
         QFETCH(bool, silent);
         auto printer = printerAt(kLoopback);
@@ -97,8 +92,7 @@ private slots:
         QCOMPARE(printer->connectionCount(), 0);
     }
 
-    void connectionTestReportsBothOutcomes()
-    {
+    void connectionTestReportsBothOutcomes() {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         Rig rig(kLoopback);
@@ -114,8 +108,7 @@ private slots:
         QCOMPARE(rig.link.Winsock1.State(), int(SocketService::Closed));
     }
 
-    void peerClosedConnectionIsReplacedNotRefused()
-    {
+    void peerClosedConnectionIsReplacedNotRefused() {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         printer->setBehaviour(FakePrinter::Behaviour::CloseOnAccept);
@@ -132,8 +125,7 @@ private slots:
         QCOMPARE(rig.view.messages.size(), 1);
     }
 
-    void rejectedCurrentAddressIsRefusedWithoutTouchingTheConnection()
-    {
+    void rejectedCurrentAddressIsRefusedWithoutTouchingTheConnection() {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         Rig rig(kLoopback);
@@ -147,7 +139,8 @@ private slots:
             else
                 rig.link.cmdConnect_Click(); // no success message for the old connection
         }
-        QCOMPARE(rig.view.messages, QStringList(2, "Please input correct printer current IP address"));
+        QCOMPARE(rig.view.messages,
+                 QStringList(2, "Please input correct printer current IP address"));
         QCOMPARE(rig.view.focus, QList<Field>(2, Field::CurIP));
         QCOMPARE(rig.view.selections.last(), (ScriptedView::Selection{Field::CurIP, 0, 10}));
         QVERIFY(rig.state.blnConnected);
@@ -158,8 +151,7 @@ private slots:
         QCOMPARE(printer->connectionCount(), 1);
     }
 
-    void nestedAttemptDuringAWaitIsRefused()
-    {
+    void nestedAttemptDuringAWaitIsRefused() {
         SilentListener listener;
         QVERIFY(listener.listen(QHostAddress(QStringLiteral("127.0.0.5"))));
         Rig rig(QStringLiteral("127.0.0.5"));
@@ -176,17 +168,21 @@ private slots:
         QCOMPARE(rig.link.Winsock1.State(), int(SocketService::Closed));
     }
 
-    void leadingZerosReadAsDecimal_data()
-    {
+    void leadingZerosReadAsDecimal_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("reached");
         QTest::addColumn<QString>("octalReading");
-        QTest::newRow("zeros everywhere") << "127.000.000.001" << "127.0.0.1" << "";
-        QTest::newRow("010 is ten") << "127.0.0.010" << "127.0.0.10" << "127.0.0.8";
-        QTest::newRow("many zeros") << "0127.0.0.00000000000000000011" << "127.0.0.11" << "";
+        QTest::newRow("zeros everywhere") << "127.000.000.001"
+                                          << "127.0.0.1"
+                                          << "";
+        QTest::newRow("010 is ten") << "127.0.0.010"
+                                    << "127.0.0.10"
+                                    << "127.0.0.8";
+        QTest::newRow("many zeros") << "0127.0.0.00000000000000000011"
+                                    << "127.0.0.11"
+                                    << "";
     }
-    void leadingZerosReadAsDecimal()
-    {
+    void leadingZerosReadAsDecimal() {
         QFETCH(QString, typed);
         QFETCH(QString, reached);
         QFETCH(QString, octalReading);
@@ -204,8 +200,7 @@ private slots:
             QCOMPARE(wrong->connectionCount(), 0);
     }
 
-    void noByteLostWhenTheNextCommandReplacesTheConnection()
-    {
+    void noByteLostWhenTheNextCommandReplacesTheConnection() {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         Rig rig(kLoopback);
@@ -224,8 +219,7 @@ private slots:
         QVERIFY(rig.view.messages.isEmpty());
     }
 
-    void queuedBytesLeaveBeforeTheEnd()
-    {
+    void queuedBytesLeaveBeforeTheEnd() {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         QByteArray big(8 * 1024 * 1024, 'p');
@@ -240,8 +234,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(printer->closedByClient(0), kBound);
     }
 
-    void replacedConnectionThatNeverDrainsDoesNotBlockTheNext()
-    {
+    void replacedConnectionThatNeverDrainsDoesNotBlockTheNext() {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         printer->setBehaviour(FakePrinter::Behaviour::NeverRead);
@@ -257,8 +250,7 @@ private slots:
         QVERIFY(!stuck->settled());
     }
 
-    void endCutsTheWaitShortWithoutAWord()
-    {
+    void endCutsTheWaitShortWithoutAWord() {
         SilentListener listener;
         QVERIFY(listener.listen(QHostAddress(QStringLiteral("127.0.0.6"))));
         Rig rig(QStringLiteral("127.0.0.6"));

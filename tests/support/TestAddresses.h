@@ -15,8 +15,8 @@ QString skipReason(const QString& address);
 } // namespace TestAddresses
 
 // Skips the running test unless the address is one of this host's own.
-#define REQUIRE_LOCAL_ADDRESS(address)                                                           \
-    do {                                                                                         \
-        if (!TestAddresses::isLocal(QHostAddress(address)))                                      \
-            QSKIP(qPrintable(TestAddresses::skipReason(address)));                               \
+#define REQUIRE_LOCAL_ADDRESS(address)                                                             \
+    do {                                                                                           \
+        if (!TestAddresses::isLocal(QHostAddress(address)))                                        \
+            QSKIP(qPrintable(TestAddresses::skipReason(address)));                                 \
     } while (false)

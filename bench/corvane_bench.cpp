@@ -1,0 +1,481 @@
+// Measures the program against plain baselines in the same run and prints one table.
+// Run with no arguments: every case runs in a child process of its own (so peak memory and
+// open files are its own), on loopback inside the private network namespace of the bench
+// command. `corvane_bench --case NAME` runs one case and prints its raw figures.
+#include "Sink.h"
+#include "app/Form1.h"
+#include "link/Module1.h"
+#include "support/FakePrinter.h"
+#include "support/RecordingBoxes.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+namespace {
+
+constexpr const char* kHost = "127.0.0.1";
+constexpr std::uint16_t kPort = 9100;
+using Clock = Sink::Clock;
+
+double ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const std::size_t i = std::min(v.size() - 1, std::size_t(p * double(v.size() - 1) + 0.5));
+    return v[i];
+}
+
+double median(const std::vector<double>& v) {
+    return percentile(v, 0.5);
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long peakRssKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+long currentRssKiB() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+int openFiles() {
+    return int(QDir(QStringLiteral("/proc/self/fd"))
+                   .entryList(QDir::NoDotAndDotDot | QDir::System | QDir::Files)
+                   .size());
+}
+
+void report(const char* key, double value) {
+    std::printf("%s %.6f\n", key, value);
+}
+
+// The window with its boxes answered, pointed at the sink on loopback.
+struct Rig {
+    RecordingBoxes boxes;
+    Form1 form;
+    QObject waker;
+    Rig() {
+        form.setMessageBoxes(&boxes);
+        form.setText(Field::CurIP, QString::fromLatin1(kHost));
+        form.show();
+    }
+    QPushButton* button(const char* name) {
+        return form.findChild<QPushButton*>(QLatin1String(name));
+    }
+    void wakeOn(Sink& sink) {
+        sink.setOnData([this] {
+            QMetaObject::invokeMethod(
+                &waker, [] {}, Qt::QueuedConnection);
+        });
+    }
+    static bool waitFor(const std::function<bool()>& done, int bound = 60000) {
+        return Module1::waitUntil(done, QDeadlineTimer(bound), {}) && done();
+    }
+};
+
+int caseWaits() {
+    SilentListener silent;
+    if (!silent.listen(QHostAddress(QString::fromLatin1(kHost)), kPort))
+        return 1;
+    Rig rig;
+    std::vector<double> connectShare, delayShare;
+    for (int run = 0; run < 3; ++run) {
+        QElapsedTimer wall;
+        double cpu = cpuSeconds();
+        wall.start();
+        rig.form.link().Connect_printer();
+        connectShare.push_back((cpuSeconds() - cpu) / (double(wall.nsecsElapsed()) / 1e9));
+        cpu = cpuSeconds();
+        wall.restart();
+        rig.form.link().Delay_ms(3000);
+        delayShare.push_back((cpuSeconds() - cpu) / (double(wall.nsecsElapsed()) / 1e9));
+    }
+    report("connect_cpu_share", median(connectShare));
+    report("connect_cpu_share_max", percentile(connectShare, 1));
+    report("delay_cpu_share", median(delayShare));
+    report("delay_cpu_share_max", percentile(delayShare, 1));
+    return 0;
+}
+
+int caseCut() {
+    Sink sink(kHost, kPort, false);
+    if (!sink.listening())
+        return 1;
+    Rig rig;
+    rig.wakeOn(sink);
+    const char cut[] = {0x1D, 0x56, 0x42, 0x00};
+    std::vector<double> tool, plain;
+    for (int i = 0; i < 500; ++i) {
+        std::uint64_t expected = sink.total() + 4;
+        Clock::time_point start = Clock::now();
+        rig.button("cmdCut")->click();
+        if (!Rig::waitFor([&] { return sink.total() >= expected; }, 5000))
+            return 2;
+        tool.push_back(ms(sink.lastByteAt() - start));
+
+        expected = sink.total() + 4;
+        start = Clock::now();
+        if (!plainSend(kHost, kPort, cut, sizeof cut))
+            return 3;
+        if (!Rig::waitFor([&] { return sink.total() >= expected; }, 5000))
+            return 4;
+        plain.push_back(ms(sink.lastByteAt() - start));
+    }
+    report("cut_median_ms", median(tool));
+    report("cut_p99_ms", percentile(tool, 0.99));
+    report("cut_plain_median_ms", median(plain));
+    report("cut_plain_p99_ms", percentile(plain, 0.99));
+    report("cut_messages", double(rig.boxes.messages.size()));
+    return 0;
+}
+
+int caseNv() {
+    constexpr qsizetype kSize = 64 * 1024 * 1024;
+    QTemporaryDir folder;
+    {
+        QByteArray data(kSize, Qt::Uninitialized);
+        QRandomGenerator generator(7);
+        generator.fillRange(reinterpret_cast<quint32*>(data.data()), kSize / 4);
+        QFile file(folder.filePath(QStringLiteral("TavoNV.bin")));
+        if (!file.open(QIODevice::WriteOnly) || file.write(data) != kSize)
+            return 1;
+    }
+    Sink sink(kHost, kPort, false);
+    if (!sink.listening())
+        return 1;
+    Rig rig;
+    rig.wakeOn(sink);
+    rig.form.commands().setProgramFolder(folder.path());
+
+    const long before = currentRssKiB();
+    Clock::time_point start = Clock::now();
+    rig.button("Command6")->click(); // returns after its 3 s wait and the success message
+    if (!Rig::waitFor([&] { return sink.total() >= std::uint64_t(kSize); }))
+        return 2;
+    const double toolMs = ms(sink.lastByteAt() - start);
+    const long growth = peakRssKiB() - before;
+
+    QFile file(folder.filePath(QStringLiteral("TavoNV.bin")));
+    if (!file.open(QIODevice::ReadOnly))
+        return 3;
+    const QByteArray data = file.readAll();
+    std::vector<double> plain;
+    for (int run = 0; run < 3; ++run) {
+        const std::uint64_t expected = sink.total() + std::uint64_t(kSize);
+        start = Clock::now();
+        if (!plainSend(kHost, kPort, data.constData(), std::size_t(data.size())))
+            return 4;
+        if (!Rig::waitFor([&] { return sink.total() >= expected; }))
+            return 5;
+        plain.push_back(ms(sink.lastByteAt() - start));
+    }
+    const double mib = double(kSize) / (1024.0 * 1024.0);
+    report("nv_mib_per_s", mib / (toolMs / 1000.0));
+    report("nv_plain_mib_per_s", mib / (median(plain) / 1000.0));
+    report("nv_rss_growth_ratio", double(growth) * 1024.0 / double(kSize));
+    report("nv_success_messages",
+           double(rig.boxes.messages.count(QStringLiteral("恭喜您！NV下载完成。"))));
+    return 0;
+}
+
+int casePrint() {
+    QString text;
+    const QString line = QStringLiteral("Receipt line 打印机测试 0123456789 中文简体 ABCDEF\r\n");
+    while (text.size() < 1024 * 1024 / 2)
+        text += line;
+    Sink sink(kHost, kPort, true);
+    if (!sink.listening())
+        return 1;
+    Rig rig;
+    rig.wakeOn(sink);
+    rig.form.setText(Field::Char, text);
+    std::vector<double> tool, plain;
+    std::string encoded;
+    for (int run = 0; run < 7; ++run) {
+        const std::size_t connectionsBefore = sink.connectionCount();
+        Clock::time_point start = Clock::now();
+        rig.button("cmdSend")->click();
+        // The next click's connection closes this one; wait for the byte count to settle.
+        if (!Rig::waitFor([&] { return sink.connectionCount() > connectionsBefore; }))
+            return 2;
+        const std::uint64_t total = sink.total();
+        if (run == 0) {
+            Rig::waitFor([&] { return false; }, 300);
+            encoded = sink.connections().back().bytes;
+        }
+        if (!Rig::waitFor([&] {
+                return sink.total() >= total + 0 &&
+                       sink.connections().back().count >= encoded.size() && !encoded.empty();
+            }))
+            return 3;
+        tool.push_back(ms(sink.lastByteAt() - start));
+
+        const std::uint64_t expected = sink.total() + encoded.size();
+        start = Clock::now();
+        if (!plainSend(kHost, kPort, encoded.data(), encoded.size()))
+            return 4;
+        if (!Rig::waitFor([&] { return sink.total() >= expected; }))
+            return 5;
+        plain.push_back(ms(sink.lastByteAt() - start));
+    }
+    report("print_bytes", double(encoded.size()));
+    report("print_median_ms", median(tool));
+    report("print_plain_median_ms", median(plain));
+    return 0;
+}
+
+int caseSoak() {
+    Sink sink(kHost, kPort, true);
+    if (!sink.listening())
+        return 1;
+    Rig rig;
+    rig.wakeOn(sink);
+    rig.form.setText(Field::Char, QStringLiteral("soak\r\n"));
+    const std::vector<std::pair<const char*, QByteArray>> commands = {
+        {"cmdCut", QByteArray("\x1D\x56\x42\x00", 4)},
+        {"cmdCash", QByteArray("\x1B\x70\x00\x50\x50", 5)},
+        {"cmdSend", QByteArray("soak\r\n")},
+        {"Command1", QByteArray("\x1F\x1B\x1F\x09\x09\x06\x06\x88", 8)},
+        {"Command3", QByteArray("\x1F\x1B\x1F\xEE\x11\x0A", 6)},
+        {"Command4", QByteArray("\x1F\x1B\x1F\x80\x04\x05\x06\x44", 8)},
+        {"Command7", QByteArray("\x1B\x40\x1B\x61\x01\x1C\x70\x01\x00\x0A\x1B\x40", 12)},
+        {"Command8", QByteArray("\x1F\x1B\x1F\xFF\x0A\x0A", 6)},
+    };
+    constexpr int kCommands = 2000;
+    std::vector<QByteArray> expected;
+    long rssAt100 = 0;
+    int filesAt100 = 0;
+    std::vector<double> latency;
+    for (int i = 0; i < kCommands; ++i) {
+        const auto& [name, frame] = commands[std::size_t(i) % commands.size()];
+        expected.push_back(frame);
+        const std::uint64_t total = sink.total() + std::uint64_t(frame.size());
+        const Clock::time_point start = Clock::now();
+        rig.button(name)->click();
+        if (!Rig::waitFor([&] { return sink.total() >= total; }, 5000))
+            return 2;
+        latency.push_back(ms(sink.lastByteAt() - start));
+        if (i == 99) {
+            rssAt100 = currentRssKiB();
+            filesAt100 = openFiles();
+        }
+    }
+    Rig::waitFor([&] { return false; }, 200);
+    const std::vector<Sink::Connection> received = sink.connections();
+    int exact = 0;
+    for (std::size_t i = 0; i < received.size() && i < expected.size(); ++i)
+        exact += received[i].bytes == expected[i].toStdString() ? 1 : 0;
+    report("soak_connections", double(received.size()));
+    report("soak_exact_frames", double(exact));
+    report("soak_messages", double(rig.boxes.messages.size()));
+    report("soak_rss_kib_at_100", double(rssAt100));
+    report("soak_rss_kib_at_end", double(currentRssKiB()));
+    report("soak_files_at_100", double(filesAt100));
+    report("soak_files_at_end", double(openFiles()));
+    report("soak_median_ms_first_100", median({latency.begin(), latency.begin() + 100}));
+    report("soak_median_ms_last_100", median({latency.end() - 100, latency.end()}));
+    return 0;
+}
+
+int runCase(const QString& name) {
+    static const std::map<QString, int (*)()> cases = {
+        {QStringLiteral("waits"), caseWaits}, {QStringLiteral("cut"), caseCut},
+        {QStringLiteral("nv"), caseNv},       {QStringLiteral("print"), casePrint},
+        {QStringLiteral("soak"), caseSoak},
+    };
+    const auto found = cases.find(name);
+    return found == cases.end() ? 64 : found->second();
+}
+
+// ----- the driver -----
+
+using Figures = std::map<std::string, double>;
+
+Figures runChild(const QStringList& arguments, const QProcessEnvironment& environment, bool* ok) {
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    *ok = child.waitForFinished(600000) && child.exitStatus() == QProcess::NormalExit &&
+          child.exitCode() == 0;
+    Figures figures;
+    for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> parts = line.trimmed().split(' ');
+        if (parts.size() == 2)
+            figures[parts[0].toStdString()] = parts[1].toDouble();
+    }
+    if (!*ok)
+        std::fprintf(stderr, "case %s failed (exit %d)\n", qPrintable(arguments.join(u' ')),
+                     child.exitCode());
+    return figures;
+}
+
+struct Startup {
+    double ms;
+    double rssMiB;
+};
+
+Startup startOnce(const QString& program, const QProcessEnvironment& environment) {
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    timespec t0{};
+    clock_gettime(CLOCK_MONOTONIC, &t0);
+    child.start(program, {});
+    child.waitForFinished(60000);
+    const QList<QByteArray> parts = child.readAllStandardOutput().trimmed().split(' ');
+    if (parts.size() != 2)
+        return {-1, -1};
+    const double idleNs = parts[0].toDouble();
+    const double startNs = double(t0.tv_sec) * 1e9 + double(t0.tv_nsec);
+    return {(idleNs - startNs) / 1e6, parts[1].toDouble() / 1024.0};
+}
+
+void row(const char* what, const QString& figure, const QString& baseline, const QString& ratio,
+         const QString& goal, bool met) {
+    std::printf("| %-34s | %-22s | %-22s | %-9s | %-26s | %-4s |\n", what, qPrintable(figure),
+                qPrintable(baseline), qPrintable(ratio), qPrintable(goal), met ? "met" : "MISS");
+}
+
+QString num(double v, int decimals = 2) {
+    return QString::number(v, 'f', decimals);
+}
+
+int drive() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const QString dir = QCoreApplication::applicationDirPath();
+
+    std::vector<double> realMs, bareMs, realRss, bareRss;
+    for (int i = 0; i < 21; ++i) {
+        const Startup real = startOnce(dir + QStringLiteral("/startup_corvane"), environment);
+        const Startup bare = startOnce(dir + QStringLiteral("/startup_bare"), environment);
+        if (real.ms < 0 || bare.ms < 0) {
+            std::fprintf(stderr, "start-up case failed\n");
+            return 1;
+        }
+        realMs.push_back(real.ms);
+        bareMs.push_back(bare.ms);
+        realRss.push_back(real.rssMiB);
+        bareRss.push_back(bare.rssMiB);
+    }
+
+    bool allOk = true;
+    bool ok = false;
+    const Figures waits =
+        runChild({QStringLiteral("--case"), QStringLiteral("waits")}, environment, &ok);
+    allOk &= ok;
+    const Figures cut =
+        runChild({QStringLiteral("--case"), QStringLiteral("cut")}, environment, &ok);
+    allOk &= ok;
+    const Figures nv = runChild({QStringLiteral("--case"), QStringLiteral("nv")}, environment, &ok);
+    allOk &= ok;
+    QProcessEnvironment chinese = environment;
+    chinese.insert(QStringLiteral("LC_ALL"), QStringLiteral("zh_CN.UTF-8"));
+    const Figures print =
+        runChild({QStringLiteral("--case"), QStringLiteral("print")}, chinese, &ok);
+    allOk &= ok;
+    const Figures soak =
+        runChild({QStringLiteral("--case"), QStringLiteral("soak")}, environment, &ok);
+    allOk &= ok;
+
+    auto at = [](const Figures& f, const char* key) {
+        const auto found = f.find(key);
+        return found == f.end() ? 0.0 : found->second;
+    };
+    const double startRatio = median(realMs) / median(bareMs);
+    const double rssDelta = median(realRss) - median(bareRss);
+    std::printf("| %-34s | %-22s | %-22s | %-9s | %-26s | %-4s |\n", "what", "Corvane", "baseline",
+                "ratio", "goal", "");
+    std::printf("|%s|%s|%s|%s|%s|%s|\n", std::string(36, '-').c_str(), std::string(24, '-').c_str(),
+                std::string(24, '-').c_str(), std::string(11, '-').c_str(),
+                std::string(28, '-').c_str(), std::string(6, '-').c_str());
+    row("1 start-up to idle, ms (median)",
+        num(median(realMs)) + " [" + num(percentile(realMs, 0)) + "-" + num(percentile(realMs, 1)) +
+            "]",
+        num(median(bareMs)) + " [" + num(percentile(bareMs, 0)) + "-" + num(percentile(bareMs, 1)) +
+            "]",
+        num(startRatio), "<= 1.2 x", startRatio <= 1.2);
+    row("1 start-up peak RSS, MiB", num(median(realRss)), num(median(bareRss)), "+" + num(rssDelta),
+        "<= baseline + 5 MiB", rssDelta <= 5);
+    const double connectCpu = at(waits, "connect_cpu_share") * 100;
+    const double delayCpu = at(waits, "delay_cpu_share") * 100;
+    row("2 CPU in connect timeout, % wall",
+        num(connectCpu, 3) + " (max " + num(at(waits, "connect_cpu_share_max") * 100, 3) + ")",
+        "3000 ms wall", "-", "<= 1 %", connectCpu <= 1);
+    row("2 CPU in Delay_ms(3000), % wall",
+        num(delayCpu, 3) + " (max " + num(at(waits, "delay_cpu_share_max") * 100, 3) + ")",
+        "3000 ms wall", "-", "<= 1 %", delayCpu <= 1);
+    const double cutRatio = at(cut, "cut_median_ms") / at(cut, "cut_plain_median_ms");
+    row("3 Cut Paper click to last byte, ms",
+        num(at(cut, "cut_median_ms"), 3) + " p99 " + num(at(cut, "cut_p99_ms"), 3),
+        num(at(cut, "cut_plain_median_ms"), 3) + " p99 " + num(at(cut, "cut_plain_p99_ms"), 3),
+        num(cutRatio), "median <= 1.5 x", cutRatio <= 1.5);
+    const double nvRatio = at(nv, "nv_mib_per_s") / at(nv, "nv_plain_mib_per_s");
+    row("4 NV 64 MiB throughput, MiB/s", num(at(nv, "nv_mib_per_s"), 1),
+        num(at(nv, "nv_plain_mib_per_s"), 1), num(nvRatio), ">= 0.5 x", nvRatio >= 0.5);
+    row("4 NV peak RSS growth / file size", num(at(nv, "nv_rss_growth_ratio")), "-", "-", "<= 2.5",
+        at(nv, "nv_rss_growth_ratio") <= 2.5);
+    const double printRatio = at(print, "print_median_ms") / at(print, "print_plain_median_ms");
+    row("5 Print 1 MiB zh_CN, ms", num(at(print, "print_median_ms"), 2),
+        num(at(print, "print_plain_median_ms"), 2), num(printRatio), "<= 2 x", printRatio <= 2);
+    const bool exact =
+        at(soak, "soak_connections") == 2000 && at(soak, "soak_exact_frames") == 2000;
+    row("6 soak: connections / exact frames",
+        num(at(soak, "soak_connections"), 0) + " / " + num(at(soak, "soak_exact_frames"), 0),
+        "2000 / 2000", "-", "all, in order", exact);
+    row("6 soak: RSS KiB at 100 -> 2000",
+        num(at(soak, "soak_rss_kib_at_100"), 0) + " -> " + num(at(soak, "soak_rss_kib_at_end"), 0),
+        "-", num(at(soak, "soak_rss_kib_at_end") / std::max(1.0, at(soak, "soak_rss_kib_at_100"))),
+        "flat", at(soak, "soak_rss_kib_at_end") <= at(soak, "soak_rss_kib_at_100") * 1.05);
+    row("6 soak: open files at 100 -> 2000",
+        num(at(soak, "soak_files_at_100"), 0) + " -> " + num(at(soak, "soak_files_at_end"), 0), "-",
+        "-", "flat", at(soak, "soak_files_at_end") <= at(soak, "soak_files_at_100"));
+    row("6 soak: median ms first/last 100",
+        num(at(soak, "soak_median_ms_first_100"), 3) + " / " +
+            num(at(soak, "soak_median_ms_last_100"), 3),
+        "-",
+        num(at(soak, "soak_median_ms_last_100") /
+            std::max(1e-9, at(soak, "soak_median_ms_first_100"))),
+        "flat", true);
+    return allOk ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    const qsizetype at = arguments.indexOf(QStringLiteral("--case"));
+    if (at >= 0 && at + 1 < arguments.size())
+        return runCase(arguments[at + 1]);
+    return drive();
+}
