@@ -11,7 +11,8 @@
 
 namespace {
 
-sockaddr_in addressOf(const char* ipv4, std::uint16_t port) {
+sockaddr_in addressOf(const char* ipv4, std::uint16_t port)
+{
     sockaddr_in where{};
     where.sin_family = AF_INET;
     where.sin_port = htons(port);
@@ -22,7 +23,8 @@ sockaddr_in addressOf(const char* ipv4, std::uint16_t port) {
 } // namespace
 
 Sink::Sink(const char* ipv4, std::uint16_t port, bool keepBytes)
-    : m_keep(keepBytes) {
+    : m_keep(keepBytes)
+{
     const sockaddr_in where = addressOf(ipv4, port);
     m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int on = 1;
@@ -36,7 +38,8 @@ Sink::Sink(const char* ipv4, std::uint16_t port, bool keepBytes)
     m_thread = std::thread([this] { run(); });
 }
 
-Sink::~Sink() {
+Sink::~Sink()
+{
     if (m_thread.joinable()) {
         const char stop = 0;
         (void)!::write(m_wake[1], &stop, 1);
@@ -48,7 +51,8 @@ Sink::~Sink() {
     }
 }
 
-Sink::Clock::time_point Sink::lastByteAt() const {
+Sink::Clock::time_point Sink::lastByteAt() const
+{
     std::lock_guard lock(m_mutex);
     Clock::time_point last{};
     for (const Connection& c : m_connections)
@@ -56,17 +60,20 @@ Sink::Clock::time_point Sink::lastByteAt() const {
     return last;
 }
 
-std::vector<Sink::Connection> Sink::connections() const {
+std::vector<Sink::Connection> Sink::connections() const
+{
     std::lock_guard lock(m_mutex);
     return m_connections;
 }
 
-std::size_t Sink::connectionCount() const {
+std::size_t Sink::connectionCount() const
+{
     std::lock_guard lock(m_mutex);
     return m_connections.size();
 }
 
-void Sink::run() {
+void Sink::run()
+{
     std::map<int, std::size_t> open; // fd -> index of its connection
     std::vector<char> buffer(1 << 20);
     for (;;) {
@@ -111,7 +118,8 @@ void Sink::run() {
         ::close(fd);
 }
 
-bool plainSend(const char* ipv4, std::uint16_t port, const char* data, std::size_t size) {
+bool plainSend(const char* ipv4, std::uint16_t port, const char* data, std::size_t size)
+{
     const sockaddr_in where = addressOf(ipv4, port);
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;

@@ -30,11 +30,13 @@ constexpr const char* kHost = "127.0.0.1";
 constexpr std::uint16_t kPort = 9100;
 using Clock = Sink::Clock;
 
-double ms(Clock::duration d) {
+double ms(Clock::duration d)
+{
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-double percentile(std::vector<double> v, double p) {
+double percentile(std::vector<double> v, double p)
+{
     if (v.empty())
         return 0;
     std::sort(v.begin(), v.end());
@@ -42,24 +44,28 @@ double percentile(std::vector<double> v, double p) {
     return v[i];
 }
 
-double median(const std::vector<double>& v) {
+double median(const std::vector<double>& v)
+{
     return percentile(v, 0.5);
 }
 
-double cpuSeconds() {
+double cpuSeconds()
+{
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-long peakRssKiB() {
+long peakRssKiB()
+{
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
 
-long currentRssKiB() {
+long currentRssKiB()
+{
     long pages = 0, resident = 0;
     if (FILE* f = std::fopen("/proc/self/statm", "r")) {
         if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
@@ -69,13 +75,15 @@ long currentRssKiB() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-int openFiles() {
+int openFiles()
+{
     return int(QDir(QStringLiteral("/proc/self/fd"))
                    .entryList(QDir::NoDotAndDotDot | QDir::System | QDir::Files)
                    .size());
 }
 
-void report(const char* key, double value) {
+void report(const char* key, double value)
+{
     std::printf("%s %.6f\n", key, value);
 }
 
@@ -84,26 +92,31 @@ struct Rig {
     RecordingBoxes boxes;
     Form1 form;
     QObject waker;
-    Rig() {
+    Rig()
+    {
         form.setMessageBoxes(&boxes);
         form.setText(Field::CurIP, QString::fromLatin1(kHost));
         form.show();
     }
-    QPushButton* button(const char* name) {
+    QPushButton* button(const char* name)
+    {
         return form.findChild<QPushButton*>(QLatin1String(name));
     }
-    void wakeOn(Sink& sink) {
+    void wakeOn(Sink& sink)
+    {
         sink.setOnData([this] {
             QMetaObject::invokeMethod(
                 &waker, [] {}, Qt::QueuedConnection);
         });
     }
-    static bool waitFor(const std::function<bool()>& done, int bound = 60000) {
+    static bool waitFor(const std::function<bool()>& done, int bound = 60000)
+    {
         return Module1::waitUntil(done, QDeadlineTimer(bound), {}) && done();
     }
 };
 
-int caseWaits() {
+int caseWaits()
+{
     SilentListener silent;
     if (!silent.listen(QHostAddress(QString::fromLatin1(kHost)), kPort))
         return 1;
@@ -127,7 +140,8 @@ int caseWaits() {
     return 0;
 }
 
-int caseCut() {
+int caseCut()
+{
     Sink sink(kHost, kPort, false);
     if (!sink.listening())
         return 1;
@@ -159,7 +173,8 @@ int caseCut() {
     return 0;
 }
 
-int caseNv() {
+int caseNv()
+{
     constexpr qsizetype kSize = 64 * 1024 * 1024;
     QTemporaryDir folder;
     {
@@ -208,7 +223,8 @@ int caseNv() {
     return 0;
 }
 
-int casePrint() {
+int casePrint()
+{
     QString text;
     const QString line = QStringLiteral("Receipt line 打印机测试 0123456789 中文简体 ABCDEF\r\n");
     while (text.size() < 1024 * 1024 / 2)
@@ -254,7 +270,8 @@ int casePrint() {
     return 0;
 }
 
-int caseSoak() {
+int caseSoak()
+{
     Sink sink(kHost, kPort, true);
     if (!sink.listening())
         return 1;
@@ -307,7 +324,8 @@ int caseSoak() {
     return 0;
 }
 
-int runCase(const QString& name) {
+int runCase(const QString& name)
+{
     static const std::map<QString, int (*)()> cases = {
         {QStringLiteral("waits"), caseWaits}, {QStringLiteral("cut"), caseCut},
         {QStringLiteral("nv"), caseNv},       {QStringLiteral("print"), casePrint},
@@ -321,7 +339,8 @@ int runCase(const QString& name) {
 
 using Figures = std::map<std::string, double>;
 
-Figures runChild(const QStringList& arguments, const QProcessEnvironment& environment, bool* ok) {
+Figures runChild(const QStringList& arguments, const QProcessEnvironment& environment, bool* ok)
+{
     QProcess child;
     child.setProcessEnvironment(environment);
     child.start(QCoreApplication::applicationFilePath(), arguments);
@@ -344,7 +363,8 @@ struct Startup {
     double rssMiB;
 };
 
-Startup startOnce(const QString& program, const QProcessEnvironment& environment) {
+Startup startOnce(const QString& program, const QProcessEnvironment& environment)
+{
     QProcess child;
     child.setProcessEnvironment(environment);
     timespec t0{};
@@ -360,16 +380,19 @@ Startup startOnce(const QString& program, const QProcessEnvironment& environment
 }
 
 void row(const char* what, const QString& figure, const QString& baseline, const QString& ratio,
-         const QString& goal, bool met) {
+         const QString& goal, bool met)
+{
     std::printf("| %-34s | %-22s | %-22s | %-9s | %-26s | %-4s |\n", what, qPrintable(figure),
                 qPrintable(baseline), qPrintable(ratio), qPrintable(goal), met ? "met" : "MISS");
 }
 
-QString num(double v, int decimals = 2) {
+QString num(double v, int decimals = 2)
+{
     return QString::number(v, 'f', decimals);
 }
 
-int drive() {
+int drive()
+{
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     const QString dir = QCoreApplication::applicationDirPath();
@@ -471,7 +494,8 @@ int drive() {
 
 } // namespace
 
-int main(int argc, char* argv[]) {
+int main(int argc, char* argv[])
+{
     QApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     const qsizetype at = arguments.indexOf(QStringLiteral("--case"));

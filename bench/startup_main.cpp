@@ -16,7 +16,8 @@
 #include "app/Form1.h"
 #endif
 
-int main(int argc, char* argv[]) {
+int main(int argc, char* argv[])
+{
     QApplication app(argc, argv);
 #ifdef CORVANE_STARTUP_REAL
     QApplication::setApplicationName(QStringLiteral("Corvane"));

@@ -6,13 +6,15 @@
 
 namespace {
 
-QString line(int leading, const QString& chars = {}, int trailing = 0) {
+QString line(int leading, const QString& chars = {}, int trailing = 0)
+{
     return QString(leading, u' ') + chars + QString(trailing, u' ');
 }
 
 // Row 13 to 27 of the slash diamond, with a diamond of asterisks inside: a row of width w keeps
 // at least two slashes at each end.
-QString figureRow(int row) {
+QString figureRow(int row)
+{
     const int distance = std::abs(row - 20);
     const int width = 27 - 2 * distance;
     const int stars = 2 * (7 - distance) + 1;
@@ -21,13 +23,15 @@ QString figureRow(int row) {
                 QString(slashes, u'/') + QString(stars, u'*') + QString(slashes, u'/'));
 }
 
-QString slashRow(int leading) {
+QString slashRow(int leading)
+{
     return line(leading, QString(2 * (19 - leading) + 1, u'/'));
 }
 
 } // namespace
 
-QString defaultPrintText() {
+QString defaultPrintText()
+{
     QStringList lines;
     lines << line(0) << line(0, QStringLiteral("Printer Ethernet Interface Test:")) << line(4)
           << line(15, QStringLiteral("TEST  START"), 15) << line(0) << line(0);

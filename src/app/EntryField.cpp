@@ -4,9 +4,11 @@
 #include <QFocusEvent>
 
 EntryField::EntryField(QWidget* parent)
-    : QLineEdit(parent) {}
+    : QLineEdit(parent)
+{}
 
-void EntryField::focusInEvent(QFocusEvent* event) {
+void EntryField::focusInEvent(QFocusEvent* event)
+{
     QLineEdit::focusInEvent(event);
     // The press that gave the focus by mouse places the caret afterwards, undoing a selection
     // made here; so the handler runs again once that press is through.
@@ -14,13 +16,15 @@ void EntryField::focusInEvent(QFocusEvent* event) {
     emit gotFocus();
 }
 
-void EntryField::mousePressEvent(QMouseEvent* event) {
+void EntryField::mousePressEvent(QMouseEvent* event)
+{
     QLineEdit::mousePressEvent(event);
     if (std::exchange(m_selectAfterPress, false))
         emit gotFocus();
 }
 
-void EntryField::focusOutEvent(QFocusEvent* event) {
+void EntryField::focusOutEvent(QFocusEvent* event)
+{
     QLineEdit::focusOutEvent(event);
     m_selectAfterPress = false;
     // A message box opening, a popup or another application being activated is no loss of

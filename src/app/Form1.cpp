@@ -22,11 +22,13 @@ const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
 
 // Positions are given in twips, 15 to the pixel at 96 dots per inch.
-QRect twips(int left, int top, int width, int height) {
+QRect twips(int left, int top, int width, int height)
+{
     return QRect(left / 15, top / 15, width / 15, height / 15);
 }
 
-QFont fontOf(const QStringList& families, double points) {
+QFont fontOf(const QStringList& families, double points)
+{
     QFont font;
     font.setFamilies(families);
     font.setPointSizeF(points);
@@ -38,14 +40,16 @@ QFont fontOf(const QStringList& families, double points) {
 // Where SimSun or MS Sans Serif is missing, a common font takes its place, and a font with
 // Chinese glyphs serves only the characters that need it: loading a CJK font for Latin text
 // would cost start-up time and memory for nothing.
-QFont songti(double points) {
+QFont songti(double points)
+{
     return fontOf({QStringLiteral("SimSun"), QStringLiteral("宋体"), QStringLiteral("NSimSun"),
                    QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
                    QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")},
                   points);
 }
 
-QFont sansSerif(double points) {
+QFont sansSerif(double points)
+{
     return fontOf({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
                    QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
                    QStringLiteral("WenQuanYi Micro Hei")},
@@ -60,20 +64,23 @@ public:
     using QComboBox::QComboBox;
 
 protected:
-    void showEvent(QShowEvent* event) override {
+    void showEvent(QShowEvent* event) override
+    {
         if (!isEditable())
             setEditable(true);
         QComboBox::showEvent(event);
     }
 };
 
-void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
+{
     QPalette palette = widget->palette();
     palette.setColor(role, colour);
     widget->setPalette(palette);
 }
 
-template <typename W> W* place(QWidget* parent, const char* name, const QRect& geometry) {
+template <typename W> W* place(QWidget* parent, const char* name, const QRect& geometry)
+{
     auto* widget = new W(parent);
     widget->setObjectName(QLatin1String(name));
     widget->setGeometry(geometry);
@@ -81,7 +88,8 @@ template <typename W> W* place(QWidget* parent, const char* name, const QRect& g
 }
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, const QRect& geometry,
-                  double points) {
+                  double points)
+{
     auto* label = place<QLabel>(parent, name, geometry);
     label->setText(caption);
     label->setWordWrap(true);
@@ -92,7 +100,8 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, con
 }
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
-                        const QRect& geometry) {
+                        const QRect& geometry)
+{
     auto* button = place<QPushButton>(parent, name, geometry);
     button->setText(caption);
     // Buttons take the focus on a click everywhere, so a field's check ends before the click.
@@ -103,7 +112,8 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 
 template <typename Edit>
 Edit* makeEdit(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
-               const QFont& font, const QColor& colour, int maxLength = 0) {
+               const QFont& font, const QColor& colour, int maxLength = 0)
+{
     auto* edit = place<Edit>(parent, name, geometry);
     edit->setFont(font);
     setColour(edit, QPalette::Text, colour);
@@ -121,7 +131,8 @@ Form1::Form1(QWidget* parent)
     , m_commands(m_link, *this, m_form)
     , m_network(m_link, *this, m_form)
     , m_defaultBoxes(std::make_unique<MessageBoxes>())
-    , m_boxes(m_defaultBoxes.get()) {
+    , m_boxes(m_defaultBoxes.get())
+{
     setObjectName(QStringLiteral("Form1"));
     m_commands.setProgramFolder(QCoreApplication::applicationDirPath());
     buildControls();
@@ -130,7 +141,8 @@ Form1::Form1(QWidget* parent)
 
 Form1::~Form1() = default;
 
-void Form1::buildControls() {
+void Form1::buildControls()
+{
     setWindowTitle(QStringLiteral("Corvane V1.1"));
     setFixedSize(519, 324);
     setColour(this, QPalette::Window, QColor(224, 224, 224));
@@ -253,7 +265,8 @@ void Form1::buildControls() {
     });
 }
 
-void Form1::Form_Load() {
+void Form1::Form_Load()
+{
     m_form.blnCurIPValid = true;
     m_form.blnSetIPValid = true;
     m_form.bytNewIP = {192, 168, 123, 200};
@@ -268,31 +281,37 @@ void Form1::Form_Load() {
     m_form.blnConnected = false;
 }
 
-void Form1::cmdEnd_Click() {
+void Form1::cmdEnd_Click()
+{
     close();
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
+void Form1::closeEvent(QCloseEvent* event)
+{
     // Ends every wait a handler may be nested in; those handlers then return without a word.
     m_link.end();
     event->accept();
 }
 
-void Form1::txtCurIP_GotFocus() {
+void Form1::txtCurIP_GotFocus()
+{
     setSelection(Field::CurIP, 0, int(txtCurIP->text().size()));
 }
 
-void Form1::txtSetIP_GotFocus() {
+void Form1::txtSetIP_GotFocus()
+{
     setSelection(Field::SetIP, 0, int(txtSetIP->text().size()));
 }
 
-void Form1::txtID_GotFocus() {
+void Form1::txtID_GotFocus()
+{
     setSelection(Field::ID, 0, int(txtID->text().size()));
 }
 
 // A mouse press on a button that took the focus from a field whose check then showed a box
 // never sees its release: the box had it. Nothing may stay drawn pressed after that.
-void Form1::afterFieldCheck() {
+void Form1::afterFieldCheck()
+{
     QTimer::singleShot(0, this, [this] {
         if (QGuiApplication::mouseButtons() & Qt::LeftButton)
             return;
@@ -303,7 +322,8 @@ void Form1::afterFieldCheck() {
     });
 }
 
-QLineEdit* Form1::lineEdit(Field field) const {
+QLineEdit* Form1::lineEdit(Field field) const
+{
     switch (field) {
     case Field::CurIP:
         return txtCurIP;
@@ -319,27 +339,31 @@ QLineEdit* Form1::lineEdit(Field field) const {
     return nullptr;
 }
 
-QString Form1::text(Field field) const {
+QString Form1::text(Field field) const
+{
     if (field == Field::Char)
         return txtChar->toPlainText().replace(u'\n', QStringLiteral("\r\n"));
     return lineEdit(field)->text();
 }
 
-void Form1::setText(Field field, const QString& text) {
+void Form1::setText(Field field, const QString& text)
+{
     if (field == Field::Char)
         txtChar->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     else
         lineEdit(field)->setText(text);
 }
 
-void Form1::setFocus(Field field) {
+void Form1::setFocus(Field field)
+{
     if (field == Field::Char)
         txtChar->setFocus(Qt::OtherFocusReason);
     else
         lineEdit(field)->setFocus(Qt::OtherFocusReason);
 }
 
-void Form1::setSelection(Field field, int start, int length) {
+void Form1::setSelection(Field field, int start, int length)
+{
     if (field == Field::Char) {
         QTextCursor cursor = txtChar->textCursor();
         cursor.setPosition(start);
@@ -350,7 +374,8 @@ void Form1::setSelection(Field field, int start, int length) {
     }
 }
 
-int Form1::languageIndex() const {
+int Form1::languageIndex() const
+{
     const int index = comLanguage->currentIndex();
     // Text typed into the edit field that is not the selected item means no item is selected.
     if (index < 0 || comLanguage->currentText() != comLanguage->itemText(index))
@@ -358,22 +383,26 @@ int Form1::languageIndex() const {
     return index;
 }
 
-void Form1::showMessage(const QString& text) {
+void Form1::showMessage(const QString& text)
+{
     if (m_link.ending())
         return; // the window is going; nobody is left to read it
     m_boxes->message(this, text);
 }
 
-bool Form1::askYesNo(const QString& text) {
+bool Form1::askYesNo(const QString& text)
+{
     if (m_link.ending())
         return false;
     return m_boxes->question(this, text);
 }
 
-void Form1::setMessageBoxes(MessageBoxes* boxes) {
+void Form1::setMessageBoxes(MessageBoxes* boxes)
+{
     m_boxes = boxes ? boxes : m_defaultBoxes.get();
 }
 
-void Form1::flushPendingSends(int msecs) {
+void Form1::flushPendingSends(int msecs)
+{
     m_link.Winsock1.flush(QDeadlineTimer(msecs));
 }

@@ -4,12 +4,14 @@
 
 const QString MessageBoxes::kTitle = QStringLiteral("Corvane");
 
-void MessageBoxes::message(QWidget* parent, const QString& text) {
+void MessageBoxes::message(QWidget* parent, const QString& text)
+{
     QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
-bool MessageBoxes::question(QWidget* parent, const QString& text) {
+bool MessageBoxes::question(QWidget* parent, const QString& text)
+{
     // QMessageBox::question() always draws an icon; this box has none.
     QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);

@@ -6,7 +6,9 @@
 PrinterCommands::PrinterCommands(PrinterLink& link, FormView& view, FormState& state)
     : m_link(link)
     , m_view(view)
-    , m_state(state) {}
+    , m_state(state)
+{
+}
 
 void PrinterCommands::cmdSend_Click() {}
 void PrinterCommands::cmdCut_Click() {}

@@ -4,7 +4,8 @@
 
 namespace {
 
-bool allAsciiDigits(QStringView part) {
+bool allAsciiDigits(QStringView part)
+{
     if (part.isEmpty())
         return false;
     for (QChar c : part) {
@@ -15,7 +16,8 @@ bool allAsciiDigits(QStringView part) {
 }
 
 // The value of an all-digit part, or nothing above 255; any number of digits is safe.
-std::optional<std::uint8_t> byteValue(QStringView digits) {
+std::optional<std::uint8_t> byteValue(QStringView digits)
+{
     int value = 0;
     for (QChar c : digits) {
         value = value * 10 + (c.unicode() - u'0');
@@ -27,8 +29,8 @@ std::optional<std::uint8_t> byteValue(QStringView digits) {
 
 } // namespace
 
-CheckOutcome checkAddress(QStringView text, const AddressRule& rule,
-                          std::span<std::uint8_t> store) {
+CheckOutcome checkAddress(QStringView text, const AddressRule& rule, std::span<std::uint8_t> store)
+{
     Q_ASSERT(store.empty() || store.size() >= static_cast<std::size_t>(rule.parts));
     if (text.isEmpty())
         return CheckOutcome::Empty;
@@ -51,7 +53,8 @@ CheckOutcome checkAddress(QStringView text, const AddressRule& rule,
     return CheckOutcome::Valid;
 }
 
-std::optional<std::array<std::uint8_t, 4>> parseIPv4(QStringView text) {
+std::optional<std::array<std::uint8_t, 4>> parseIPv4(QStringView text)
+{
     std::array<std::uint8_t, 4> octets{};
     if (checkAddress(text, kIPv4Rule, octets) != CheckOutcome::Valid)
         return std::nullopt;

@@ -9,7 +9,8 @@
 namespace Module1 {
 
 bool waitUntil(const std::function<bool()>& until, const QDeadlineTimer& deadline,
-               const std::function<bool()>& abandon) {
+               const std::function<bool()>& abandon)
+{
     auto abandoned = [&] { return abandon && abandon(); };
     // Wakes the blocking call below when the time is up; every other wake-up is an event.
     QTimer wake;
@@ -26,7 +27,8 @@ bool waitUntil(const std::function<bool()>& until, const QDeadlineTimer& deadlin
     return !abandoned();
 }
 
-bool Delay_ms(double ms, const std::function<bool()>& abandon) {
+bool Delay_ms(double ms, const std::function<bool()>& abandon)
+{
     QCoreApplication::processEvents();
     if (!(ms > 0)) // also NaN
         return !(abandon && abandon());

@@ -12,12 +12,14 @@ PrinterLink::PrinterLink(FormState& state, FormView& view, QObject* parent)
     , Winsock1(this)
     , Timer1(this)
     , m_state(state)
-    , m_view(view) {
+    , m_view(view)
+{
     connect(&Winsock1, &SocketService::connectEvent, this, &PrinterLink::Winsock1_Connect);
     connect(&Timer1, &TimerService::timerEvent, this, &PrinterLink::Timer1_Timer);
 }
 
-PrinterLink::Attempt PrinterLink::attemptConnection() {
+PrinterLink::Attempt PrinterLink::attemptConnection()
+{
     if (!m_state.blnCurIPValid) {
         m_view.showMessage(QString::fromLatin1(kInvalidCurrentIP));
         m_view.setFocus(Field::CurIP);
@@ -56,7 +58,8 @@ PrinterLink::Attempt PrinterLink::attemptConnection() {
     return Attempt::Made;
 }
 
-void PrinterLink::Connect_printer() {
+void PrinterLink::Connect_printer()
+{
     if (attemptConnection() == Attempt::Made && !m_state.blnConnected) {
         m_view.showMessage(QString::fromLatin1(kConnectFailed));
         Winsock1.Close();
@@ -64,7 +67,8 @@ void PrinterLink::Connect_printer() {
     }
 }
 
-void PrinterLink::cmdConnect_Click() {
+void PrinterLink::cmdConnect_Click()
+{
     if (attemptConnection() == Attempt::Refused)
         return;
     if (m_state.blnConnected) {
@@ -76,30 +80,36 @@ void PrinterLink::cmdConnect_Click() {
     }
 }
 
-bool PrinterLink::SendData(const QByteArray& data) {
+bool PrinterLink::SendData(const QByteArray& data)
+{
     return !m_ending && Winsock1.SendData(data);
 }
 
-void PrinterLink::sendFailed() {
+void PrinterLink::sendFailed()
+{
     m_view.showMessage(QString::fromLatin1(kTransmitFailed));
     Winsock1.Close();
     m_state.blnConnected = false;
 }
 
-bool PrinterLink::Delay_ms(double ms) {
+bool PrinterLink::Delay_ms(double ms)
+{
     return Module1::Delay_ms(ms, [this] { return m_ending; });
 }
 
-void PrinterLink::end() {
+void PrinterLink::end()
+{
     m_ending = true;
     Timer1.setEnabled(false);
 }
 
-void PrinterLink::Winsock1_Connect() {
+void PrinterLink::Winsock1_Connect()
+{
     m_state.blnConnected = Winsock1.State() == SocketService::Connected;
 }
 
-void PrinterLink::Timer1_Timer() {
+void PrinterLink::Timer1_Timer()
+{
     m_state.blnTimeOut = true;
     Timer1.setEnabled(false);
 }

@@ -11,13 +11,15 @@
 #include <algorithm>
 
 SocketService::SocketService(QObject* parent)
-    : QObject(parent) {}
+    : QObject(parent)
+{}
 
 // Sockets still open, replaced ones included, are children and go with us; flush() is the
 // place to give their queued bytes time to leave.
 SocketService::~SocketService() = default;
 
-void SocketService::Connect(const QString& host, int port) {
+void SocketService::Connect(const QString& host, int port)
+{
     release(false);
     m_delivery = std::make_shared<DeliveryStatus>();
 
@@ -61,11 +63,13 @@ void SocketService::Connect(const QString& host, int port) {
     socket->connectToHost(QHostAddress(ip), quint16(port));
 }
 
-void SocketService::Close() {
+void SocketService::Close()
+{
     release(true);
 }
 
-bool SocketService::SendData(const QByteArray& data) {
+bool SocketService::SendData(const QByteArray& data)
+{
     if (m_state != Connected || !m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
         return false;
     if (data.isEmpty())
@@ -77,7 +81,8 @@ bool SocketService::SendData(const QByteArray& data) {
     return true;
 }
 
-void SocketService::release(bool keepQueuedBytes) {
+void SocketService::release(bool keepQueuedBytes)
+{
     QTcpSocket* socket = std::exchange(m_socket, nullptr);
     m_state = Closed;
     if (!socket)
@@ -97,7 +102,8 @@ void SocketService::release(bool keepQueuedBytes) {
 
 // A replaced connection keeps writing in the background and frees itself when it is done, or
 // when it has made no progress for kDrainStallMs (a printer that accepts and never reads).
-void SocketService::drain(QTcpSocket* socket, std::shared_ptr<DeliveryStatus> status) {
+void SocketService::drain(QTcpSocket* socket, std::shared_ptr<DeliveryStatus> status)
+{
     m_draining.append(socket);
     auto* stall = new QTimer(socket);
     stall->setSingleShot(true);
@@ -119,7 +125,8 @@ void SocketService::drain(QTcpSocket* socket, std::shared_ptr<DeliveryStatus> st
     socket->disconnectFromHost();
 }
 
-void SocketService::flush(const QDeadlineTimer& deadline) {
+void SocketService::flush(const QDeadlineTimer& deadline)
+{
     auto idle = [](const QTcpSocket* socket) {
         return !socket || socket->bytesToWrite() == 0 ||
                socket->state() == QAbstractSocket::UnconnectedState;

@@ -19,11 +19,13 @@ private:
     struct Shown {
         RecordingBoxes boxes;
         Form1 form;
-        Shown() {
+        Shown()
+        {
             form.setMessageBoxes(&boxes);
             form.show();
         }
-        QPushButton* button(const char* name) {
+        QPushButton* button(const char* name)
+        {
             return form.findChild<QPushButton*>(QLatin1String(name));
         }
     };
@@ -31,7 +33,8 @@ private:
 private slots:
     void init() { REQUIRE_LOCAL_ADDRESS(kPrinter); }
 
-    void reachablePrinterSucceedsAndGetsNothing() {
+    void reachablePrinterSucceedsAndGetsNothing()
+    {
         FakePrinter printer;
         QVERIFY(printer.listen(QHostAddress(kPrinter)));
         Shown w;
@@ -46,7 +49,8 @@ private slots:
         QCOMPARE(w.boxes.messages.size(), 2);
     }
 
-    void clicksDuringTheWaitAreRefusedAndTheOuterTestReportsItsOwnResult() {
+    void clicksDuringTheWaitAreRefusedAndTheOuterTestReportsItsOwnResult()
+    {
         SilentListener silent;
         QVERIFY(silent.listen(QHostAddress(kPrinter)));
         Shown w;
@@ -61,7 +65,8 @@ private slots:
         QVERIFY(!w.form.state().blnConnected);
     }
 
-    void endingDuringAWaitReturnsAtOnceWithoutAWord_data() {
+    void endingDuringAWaitReturnsAtOnceWithoutAWord_data()
+    {
         QTest::addColumn<bool>("closeBox");
         QTest::addColumn<bool>("inDelay");
         QTest::newRow("END in the connect wait") << false << false;
@@ -69,7 +74,8 @@ private slots:
         QTest::newRow("END in Delay_ms") << false << true;
         QTest::newRow("close box in Delay_ms") << true << true;
     }
-    void endingDuringAWaitReturnsAtOnceWithoutAWord() {
+    void endingDuringAWaitReturnsAtOnceWithoutAWord()
+    {
         QFETCH(bool, closeBox);
         QFETCH(bool, inDelay);
         SilentListener silent;

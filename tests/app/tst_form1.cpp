@@ -16,22 +16,26 @@ private:
     struct Shown {
         RecordingBoxes boxes;
         Form1 form;
-        Shown() {
+        Shown()
+        {
             form.setMessageBoxes(&boxes);
             form.show();
             form.activateWindow();
         }
-        template <typename W = QWidget> W* get(const char* name) {
+        template <typename W = QWidget> W* get(const char* name)
+        {
             return form.findChild<W*>(QLatin1String(name));
         }
     };
 
-    static QString focusName() {
+    static QString focusName()
+    {
         return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
     }
 
 private slots:
-    void controlsAsGiven_data() {
+    void controlsAsGiven_data()
+    {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("className");
         QTest::addColumn<QString>("caption");
@@ -76,7 +80,8 @@ private slots:
         row("Command8", "QPushButton", "设置默认代码页", {136, 432, 121, 41}, false, none, 9.75);
         row("Command9", "QPushButton", "打印代码页", {264, 432, 121, 41}, false, none, 9.75);
     }
-    void controlsAsGiven() {
+    void controlsAsGiven()
+    {
         QFETCH(QString, name);
         QFETCH(QString, className);
         QFETCH(QString, caption);
@@ -113,7 +118,8 @@ private slots:
         QVERIFY(!widget->font().italic());
     }
 
-    void windowAsGiven() {
+    void windowAsGiven()
+    {
         Shown w;
         QCOMPARE(w.form.windowTitle(), QStringLiteral("Corvane V1.1"));
         QCOMPARE(w.form.size(), QSize(519, 324));
@@ -134,7 +140,8 @@ private slots:
         QCOMPARE(w.form.languageIndex(), -1);
     }
 
-    void startStateAgreesWithTheFields() {
+    void startStateAgreesWithTheFields()
+    {
         Form1 form;
         const FormState& s = form.state();
         QVERIFY(!s.blnConnected && s.blnCurIPValid && s.blnSetIPValid && s.blnIDValid &&
@@ -148,7 +155,8 @@ private slots:
         QCOMPARE(form.link().Winsock1.State(), int(SocketService::Closed));
     }
 
-    void defaultPrintTextKeepsEveryLine() {
+    void defaultPrintTextKeepsEveryLine()
+    {
         const QString text = defaultPrintText();
         QCOMPARE(text.size(), 925);
         const QStringList lines = text.split(QStringLiteral("\r\n"));
@@ -179,7 +187,8 @@ private slots:
         }
     }
 
-    void startsOnConnectTestAndTabsInTheGivenOrder() {
+    void startsOnConnectTestAndTabsInTheGivenOrder()
+    {
         Shown w;
         QVERIFY(QTest::qWaitForWindowActive(&w.form));
         QCOMPARE(focusName(), QStringLiteral("cmdConnect"));
@@ -195,7 +204,8 @@ private slots:
         QCOMPARE(w.get<QPlainTextEdit>("txtChar")->toPlainText().count(u'\t'), 0);
     }
 
-    void enteringAFieldSelectsItsWholeText_data() {
+    void enteringAFieldSelectsItsWholeText_data()
+    {
         QTest::addColumn<QString>("field");
         QTest::addColumn<bool>("byMouse");
         for (const char* field : {"txtCurIP", "txtSetIP", "txtID"}) {
@@ -203,7 +213,8 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("%1 by mouse").arg(field))) << field << true;
         }
     }
-    void enteringAFieldSelectsItsWholeText() {
+    void enteringAFieldSelectsItsWholeText()
+    {
         QFETCH(QString, field);
         QFETCH(bool, byMouse);
         Shown w;
@@ -225,7 +236,8 @@ private slots:
         QCOMPARE(edit->text(), QStringLiteral("7"));
     }
 
-    void emptyFieldGetsAnEmptySelectionAtTheStart() {
+    void emptyFieldGetsAnEmptySelectionAtTheStart()
+    {
         Shown w;
         QVERIFY(QTest::qWaitForWindowActive(&w.form));
         auto* edit = w.get<QLineEdit>("txtID");
@@ -236,7 +248,8 @@ private slots:
         QCOMPARE(edit->cursorPosition(), 0);
     }
 
-    void fieldsTakeNoMoreThanTheirLimit_data() {
+    void fieldsTakeNoMoreThanTheirLimit_data()
+    {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("expected");
         QTest::newRow("txtCurIP") << "txtCurIP"
@@ -248,7 +261,8 @@ private slots:
         QTest::newRow("txtMac0 takes no typing") << "txtMac0"
                                                  << "0-";
     }
-    void fieldsTakeNoMoreThanTheirLimit() {
+    void fieldsTakeNoMoreThanTheirLimit()
+    {
         QFETCH(QString, field);
         QFETCH(QString, expected);
         Shown w;
@@ -261,7 +275,8 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), edit);
     }
 
-    void endClosesTheWindowAndEndsTheLink() {
+    void endClosesTheWindowAndEndsTheLink()
+    {
         Shown w;
         QVERIFY(QTest::qWaitForWindowExposed(&w.form));
         QTest::mouseClick(w.get<QPushButton>("cmdEnd"), Qt::LeftButton);

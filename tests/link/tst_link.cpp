@@ -27,7 +27,8 @@ private:
     };
 
     // A printer on host:9100, or a skip when the address is not this host's own.
-    std::unique_ptr<FakePrinter> printerAt(const QString& host) {
+    std::unique_ptr<FakePrinter> printerAt(const QString& host)
+    {
         auto printer = std::make_unique<FakePrinter>();
         if (!printer->listen(QHostAddress(host)))
             return nullptr;
@@ -35,7 +36,8 @@ private:
     }
 
 private slots:
-    void connectsFreshAndLeavesTheConnectionOpen() {
+    void connectsFreshAndLeavesTheConnectionOpen()
+    {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         Rig rig(kLoopback);
@@ -48,7 +50,8 @@ private slots:
         QVERIFY(!printer->closedByClient(0));
     }
 
-    void secondCommandClosesTheFirstConnection() {
+    void secondCommandClosesTheFirstConnection()
+    {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         Rig rig(kLoopback);
@@ -62,7 +65,8 @@ private slots:
         QCOMPARE(printer->bytes(0), QByteArray("one"));
     }
 
-    void failureIsReportedOnlyWhenTheTimeoutRunsOut_data() {
+    void failureIsReportedOnlyWhenTheTimeoutRunsOut_data()
+    {
         QTest::addColumn<QString>("host");
         QTest::addColumn<bool>("silent");
         QTest::newRow("refused at once") << QStringLiteral("127.0.0.3") << false;
@@ -71,7 +75,8 @@ private slots:
         QTest::newRow("a name, never resolved") << QStringLiteral("localhost") << false;
         QTest::newRow("five parts") << QStringLiteral("127.0.0.1.1") << false;
     }
-    void failureIsReportedOnlyWhenTheTimeoutRunsOut() {
+    void failureIsReportedOnlyWhenTheTimeoutRunsOut()
+    {
         QFETCH(QString, host);
         QFETCH(bool, silent);
         auto printer = printerAt(kLoopback);
@@ -92,7 +97,8 @@ private slots:
         QCOMPARE(printer->connectionCount(), 0);
     }
 
-    void connectionTestReportsBothOutcomes() {
+    void connectionTestReportsBothOutcomes()
+    {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         Rig rig(kLoopback);
@@ -108,7 +114,8 @@ private slots:
         QCOMPARE(rig.link.Winsock1.State(), int(SocketService::Closed));
     }
 
-    void peerClosedConnectionIsReplacedNotRefused() {
+    void peerClosedConnectionIsReplacedNotRefused()
+    {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         printer->setBehaviour(FakePrinter::Behaviour::CloseOnAccept);
@@ -125,7 +132,8 @@ private slots:
         QCOMPARE(rig.view.messages.size(), 1);
     }
 
-    void rejectedCurrentAddressIsRefusedWithoutTouchingTheConnection() {
+    void rejectedCurrentAddressIsRefusedWithoutTouchingTheConnection()
+    {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         Rig rig(kLoopback);
@@ -151,7 +159,8 @@ private slots:
         QCOMPARE(printer->connectionCount(), 1);
     }
 
-    void nestedAttemptDuringAWaitIsRefused() {
+    void nestedAttemptDuringAWaitIsRefused()
+    {
         SilentListener listener;
         QVERIFY(listener.listen(QHostAddress(QStringLiteral("127.0.0.5"))));
         Rig rig(QStringLiteral("127.0.0.5"));
@@ -168,7 +177,8 @@ private slots:
         QCOMPARE(rig.link.Winsock1.State(), int(SocketService::Closed));
     }
 
-    void leadingZerosReadAsDecimal_data() {
+    void leadingZerosReadAsDecimal_data()
+    {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("reached");
         QTest::addColumn<QString>("octalReading");
@@ -182,7 +192,8 @@ private slots:
                                     << "127.0.0.11"
                                     << "";
     }
-    void leadingZerosReadAsDecimal() {
+    void leadingZerosReadAsDecimal()
+    {
         QFETCH(QString, typed);
         QFETCH(QString, reached);
         QFETCH(QString, octalReading);
@@ -200,7 +211,8 @@ private slots:
             QCOMPARE(wrong->connectionCount(), 0);
     }
 
-    void noByteLostWhenTheNextCommandReplacesTheConnection() {
+    void noByteLostWhenTheNextCommandReplacesTheConnection()
+    {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         Rig rig(kLoopback);
@@ -219,7 +231,8 @@ private slots:
         QVERIFY(rig.view.messages.isEmpty());
     }
 
-    void queuedBytesLeaveBeforeTheEnd() {
+    void queuedBytesLeaveBeforeTheEnd()
+    {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         QByteArray big(8 * 1024 * 1024, 'p');
@@ -234,7 +247,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(printer->closedByClient(0), kBound);
     }
 
-    void replacedConnectionThatNeverDrainsDoesNotBlockTheNext() {
+    void replacedConnectionThatNeverDrainsDoesNotBlockTheNext()
+    {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         printer->setBehaviour(FakePrinter::Behaviour::NeverRead);
@@ -250,7 +264,8 @@ private slots:
         QVERIFY(!stuck->settled());
     }
 
-    void endCutsTheWaitShortWithoutAWord() {
+    void endCutsTheWaitShortWithoutAWord()
+    {
         SilentListener listener;
         QVERIFY(listener.listen(QHostAddress(QStringLiteral("127.0.0.6"))));
         Rig rig(QStringLiteral("127.0.0.6"));

@@ -7,14 +7,16 @@
 class Module1Test : public QObject {
     Q_OBJECT
 private slots:
-    void delayRunsItsTimeWithEventsFlowing_data() {
+    void delayRunsItsTimeWithEventsFlowing_data()
+    {
         QTest::addColumn<double>("ms");
         QTest::newRow("zero") << 0.0;
         QTest::newRow("negative") << -5.0;
         QTest::newRow("fraction") << 0.4;
         QTest::newRow("300") << 300.0;
     }
-    void delayRunsItsTimeWithEventsFlowing() {
+    void delayRunsItsTimeWithEventsFlowing()
+    {
         QFETCH(double, ms);
         bool handled = false;
         QTimer::singleShot(0, this, [&] { handled = true; });
@@ -26,7 +28,8 @@ private slots:
         QVERIFY(clock.elapsed() < qint64(ms) + 500);
     }
 
-    void abandonEndsTheDelayAtOnce() {
+    void abandonEndsTheDelayAtOnce()
+    {
         bool ending = false;
         QTimer::singleShot(20, this, [&] { ending = true; });
         QElapsedTimer clock;
@@ -35,7 +38,8 @@ private slots:
         QVERIFY(clock.elapsed() < 1000);
     }
 
-    void waitEndsAsSoonAsItsConditionHolds() {
+    void waitEndsAsSoonAsItsConditionHolds()
+    {
         bool done = false;
         QTimer::singleShot(30, this, [&] { done = true; });
         QElapsedTimer clock;

@@ -9,7 +9,8 @@
 
 namespace {
 
-void resetConnection(QTcpSocket* socket) {
+void resetConnection(QTcpSocket* socket)
+{
     linger hard{1, 0};
     ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
     socket->abort();
@@ -18,32 +19,38 @@ void resetConnection(QTcpSocket* socket) {
 } // namespace
 
 FakePrinter::FakePrinter(QObject* parent)
-    : QObject(parent) {
+    : QObject(parent)
+{
     connect(&m_server, &QTcpServer::newConnection, this, &FakePrinter::accept);
 }
 
-FakePrinter::~FakePrinter() {
+FakePrinter::~FakePrinter()
+{
     for (const Connection& c : std::as_const(m_connections))
         delete c.socket;
 }
 
-bool FakePrinter::listen(const QHostAddress& address, quint16 port) {
+bool FakePrinter::listen(const QHostAddress& address, quint16 port)
+{
     return m_server.listen(address, port);
 }
 
-void FakePrinter::setBehaviour(Behaviour behaviour, qint64 resetAfter) {
+void FakePrinter::setBehaviour(Behaviour behaviour, qint64 resetAfter)
+{
     m_behaviour = behaviour;
     m_resetAfter = resetAfter;
 }
 
-QByteArray FakePrinter::allBytes() const {
+QByteArray FakePrinter::allBytes() const
+{
     QByteArray all;
     for (const Connection& c : m_connections)
         all += c.bytes;
     return all;
 }
 
-void FakePrinter::accept() {
+void FakePrinter::accept()
+{
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         socket->setParent(nullptr);
         const int index = int(m_connections.size());
@@ -76,12 +83,14 @@ void FakePrinter::accept() {
     }
 }
 
-SilentListener::~SilentListener() {
+SilentListener::~SilentListener()
+{
     for (int fd : std::as_const(m_fds))
         ::close(fd);
 }
 
-bool SilentListener::listen(const QHostAddress& address, quint16 port) {
+bool SilentListener::listen(const QHostAddress& address, quint16 port)
+{
     sockaddr_in where{};
     where.sin_family = AF_INET;
     where.sin_port = htons(port);

@@ -35,7 +35,8 @@ public:
 
     int connectionCount() const { return int(m_connections.size()); }
     QByteArray bytes(int connection) const { return m_connections.value(connection).bytes; }
-    bool closedByClient(int connection) const {
+    bool closedByClient(int connection) const
+    {
         return m_connections.value(connection).closedByClient;
     }
     QByteArray allBytes() const;

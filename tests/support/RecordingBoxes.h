@@ -11,12 +11,14 @@
 // script (Yes when it runs out), and can act while a box would be open.
 class RecordingBoxes : public MessageBoxes {
 public:
-    void message(QWidget*, const QString& text) override {
+    void message(QWidget*, const QString& text) override
+    {
         messages << text;
         if (onMessage)
             onMessage(text);
     }
-    bool question(QWidget*, const QString& text) override {
+    bool question(QWidget*, const QString& text) override
+    {
         questions << text;
         return answers.isEmpty() ? true : answers.takeFirst();
     }

@@ -12,12 +12,14 @@ public:
     QString text(Field field) const override { return texts.value(field); }
     void setText(Field field, const QString& text) override { texts[field] = text; }
     void setFocus(Field field) override { focus << field; }
-    void setSelection(Field field, int start, int length) override {
+    void setSelection(Field field, int start, int length) override
+    {
         selections << Selection{field, start, length};
     }
     int languageIndex() const override { return language; }
     void showMessage(const QString& text) override { messages << text; }
-    bool askYesNo(const QString& text) override {
+    bool askYesNo(const QString& text) override
+    {
         questions << text;
         return answers.isEmpty() ? true : answers.takeFirst();
     }

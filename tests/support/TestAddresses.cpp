@@ -4,12 +4,14 @@
 
 namespace TestAddresses {
 
-bool isLocal(const QHostAddress& address) {
+bool isLocal(const QHostAddress& address)
+{
     QTcpServer probe;
     return probe.listen(address, 0);
 }
 
-QString skipReason(const QString& address) {
+QString skipReason(const QString& address)
+{
     return QStringLiteral("%1 is not an address of this host; run the suite through the test "
                           "command, which adds it inside a private network namespace")
         .arg(address);
