@@ -101,17 +101,17 @@ void SocketService::release(bool keepQueuedBytes)
 }
 
 // A replaced connection keeps writing in the background and frees itself when it is done, or
-// when it has made no progress for kDrainStallMs (a printer that accepts and never reads).
+// when it has made no progress for a while (a printer that accepts and never reads).
 void SocketService::drain(QTcpSocket* socket, std::shared_ptr<DeliveryStatus> status)
 {
     m_draining.append(socket);
     auto* stall = new QTimer(socket);
     stall->setSingleShot(true);
-    stall->start(kDrainStallMs);
+    stall->start(m_drainStallMs);
 
     connect(socket, &QTcpSocket::bytesWritten, stall, [status, stall](qint64 count) {
         status->written += count;
-        stall->start(kDrainStallMs);
+        stall->start();
     });
     auto finish = [this, socket, status] {
         if (!status->complete())
@@ -121,7 +121,10 @@ void SocketService::drain(QTcpSocket* socket, std::shared_ptr<DeliveryStatus> st
     };
     connect(socket, &QTcpSocket::disconnected, this, finish);
     connect(socket, &QTcpSocket::errorOccurred, this, finish);
-    connect(stall, &QTimer::timeout, socket, [socket] { socket->abort(); });
+    connect(stall, &QTimer::timeout, this, [socket, finish] {
+        socket->abort();
+        finish();
+    });
     socket->disconnectFromHost();
 }
 

@@ -65,8 +65,12 @@ public:
     // leave, with the event loop running. Meant for the end of the program.
     void flush(const QDeadlineTimer& deadline);
 
-    // How long a replaced connection may go without writing a byte before it is aborted.
-    static constexpr int kDrainStallMs = 30000;
+    // How long a replaced connection may go without writing a byte before it is aborted, so a
+    // printer that accepts and never reads cannot hold a connection forever.
+    int drainStallMs() const { return m_drainStallMs; }
+    void setDrainStallMs(int ms) { m_drainStallMs = ms; }
+    // Replaced connections that are still writing.
+    int drainingCount() const { return int(m_draining.size()); }
 
 signals:
     // The connection is established (the state reads Connected).
@@ -82,4 +86,5 @@ private:
     int m_state = Closed;
     QString m_remoteHost;
     int m_remotePort = 0;
+    int m_drainStallMs = 30000;
 };

@@ -262,6 +262,24 @@ private slots:
         QVERIFY(rig.link.SendData("next"));
         QTRY_COMPARE_WITH_TIMEOUT(printer->bytes(1), QByteArray("next"), kBound);
         QVERIFY(!stuck->settled());
+        QCOMPARE(rig.link.Winsock1.drainingCount(), 1);
+    }
+
+    void replacedConnectionWithoutProgressIsAbortedAndFreed()
+    {
+        auto printer = printerAt(kLoopback);
+        QVERIFY(printer);
+        printer->setBehaviour(FakePrinter::Behaviour::NeverRead);
+        Rig rig(kLoopback);
+        rig.link.Winsock1.setDrainStallMs(300);
+        rig.link.Connect_printer();
+        QVERIFY(rig.link.SendData(QByteArray(32 * 1024 * 1024, 'x')));
+        const auto stuck = rig.link.Winsock1.delivery();
+        rig.link.Winsock1.Close();
+        QCOMPARE(rig.link.Winsock1.drainingCount(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.link.Winsock1.drainingCount(), 0, kBound);
+        QVERIFY(stuck->broken);
+        QVERIFY(stuck->written < stuck->queued);
     }
 
     void endCutsTheWaitShortWithoutAWord()
