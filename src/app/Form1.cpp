@@ -139,7 +139,12 @@ Form1::Form1(QWidget* parent)
     Form_Load();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The controls outlive the link and the commands by a moment: let none of them call in.
+    for (QObject* child : children())
+        child->disconnect(this);
+}
 
 void Form1::buildControls()
 {
