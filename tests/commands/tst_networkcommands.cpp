@@ -138,16 +138,9 @@ void TestNetworkCommands::frameOnTheWire_data() {
     QTest::newRow("set-IP with leading zeros, copied as typed")
         << "txtSetIP" << "010.001.000.009" << "cmdSetIP" << ipAsk + "010.001.000.009" + sure
         << QByteArray::fromHex("1F1B1F910049500A010009") << "010.001.000.009" << "txtCurIP";
-    QTest::newRow("set-IP all ones")
-        << "txtSetIP" << "255.255.255.255" << "cmdSetIP" << ipAsk + "255.255.255.255" + sure
-        << QByteArray::fromHex("1F1B1F91004950FFFFFFFF") << "255.255.255.255" << "txtCurIP";
     QTest::newRow("set-ID 1-2-3-4-5")
         << "txtID" << "1-2-3-4-5" << "cmdID" << idAsk + "1-2-3-4-5" + sure
         << QByteArray::fromHex("1F1B1F91004944000102030405") << current << "cmdID";
-    QTest::newRow("set-ID zeros and 255")
-        << "txtID" << "000-255-0-255-0" << "cmdID" << idAsk + "000-255-0-255-0" + sure
-        << QByteArray::fromHex("1F1B1F910049440000FF00FF00")
-        << current << "cmdID";
     // clang-format on
 }
 
@@ -274,16 +267,8 @@ void TestNetworkCommands::wrongCurrentAddressIsReportedOnlyAfterYes() {
              (QStringList{msg(kWrongCurIP), msg(LinkMessages::kInvalidCurrentIP)}));
     QCOMPARE(m_boxes.questions, QStringList{kSetIPQuestion});
     QCOMPARE(field("txtCurIP")->text(), QStringLiteral("192.168.123"));
+    QCOMPARE(m_form->link().Winsock1.State(), int(SocketService::Closed));
     QCOMPARE(focusName(), QStringLiteral("txtCurIP"));
-
-    // Mended, the same command goes through on the first connection the printer sees.
-    m_boxes.onMessage = nullptr;
-    m_boxes.messages.clear();
-    typeInto("txtCurIP", TestAddresses::kPrinter);
-    click("cmdSetIP");
-    QTRY_COMPARE_WITH_TIMEOUT(printer.bytes(0), kSetIPFrame, kWaitMs);
-    QCOMPARE(printer.connectionCount(), 1);
-    QCOMPARE(m_boxes.messages, QStringList{});
 }
 
 void TestNetworkCommands::unreachablePrinterLeavesTheCurrentAddress() {

@@ -64,20 +64,13 @@ void TestAddressCheck::check_data() {
     ip("ip leading point", ".1.2.3.4", Wrong, kNewIP);
     ip("ip empty part", "10..20.30", Wrong, kNewIP);
     ip("ip letter in a part stores nothing", "1.2.x.4", Wrong, kNewIP);
-    ip("ip valid parts before a letter", "1.2.3.4x", Wrong, kNewIP);
-    ip("ip hex prefix", "0x1.2.3.4", Wrong, kNewIP);
     ip("ip blank before", " 1.2.3.4", Wrong, kNewIP);
     ip("ip blank after", "1.2.3.4 ", Wrong, kNewIP);
     ip("ip blank inside a part", "1.2. 3.4", Wrong, kNewIP);
     ip("ip plus sign", "+1.2.3.4", Wrong, kNewIP);
-    ip("ip minus sign", "1.2.3.-4", Wrong, kNewIP);
-    ip("ip comma", "1.2.3.4,5", Wrong, kNewIP);
     ip("ip full-width digit", QStringLiteral("1.2.3.\uFF14"), Wrong, kNewIP);
     ip("ip arabic-indic digit", QStringLiteral("1.2.3.\u0664"), Wrong, kNewIP);
-    ip("ip full-width point", QStringLiteral("1.2.3\uFF0E4"), Wrong, kNewIP);
-    ip("ip dashes", "1-2-3-4-5", Wrong, kNewIP);
     ip("ip one blank", " ", Wrong, kNewIP);
-    ip("ip seven blanks", "       ", Wrong, kNewIP);
     ip("ip empty", "", Empty, kNewIP);
 
     id("id default", "128-128-128-128-128", Valid, kNewID);
@@ -90,19 +83,14 @@ void TestAddressCheck::check_data() {
     id("id six parts", "1-2-3-4-5-6", Wrong, kNewID);
     id("id letter stores nothing", "10-20-30-40-x", Wrong, kNewID);
     id("id trailing dash", "10-20-30-40-", Wrong, kNewID);
-    id("id leading dash", "-10-20-30-40", Wrong, kNewID);
     id("id 255 in the last part", "10-20-30-40-255", Valid, hex("0A141E28FF"));
     id("id 256 after the default", "10-20-30-40-256", Wrong, hex("0A141E2880"));
     id("id twenty nines in the third part", "1-2-" + twentyNines + "-4-5", Wrong,
        hex("0102808080"));
     id("id hex digit", "1A-2-3-4-5", Wrong, kNewID);
     id("id hex pairs", "A0-B1-C2-D3-E4", Wrong, kNewID);
-    id("id lowercase hex", "ff-ff-ff-ff-ff", Wrong, kNewID);
     id("id points", "1.2.3.4.5", Wrong, kNewID);
-    id("id plus sign", "+1-2-3-4-5", Wrong, kNewID);
-    id("id blank", "1-2-3-4- 5", Wrong, kNewID);
     id("id full-width digit", QStringLiteral("\uFF11-2-3-4-5"), Wrong, kNewID);
-    id("id one blank", " ", Wrong, kNewID);
     id("id empty", "", Empty, kNewID);
 }
 
