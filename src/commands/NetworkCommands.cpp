@@ -1,14 +1,79 @@
 #include "NetworkCommands.h"
 
+#include "NetworkFrames.h"
+#include "link/FormState.h"
 #include "link/FormView.h"
 #include "link/PrinterLink.h"
+
+using namespace NetworkMessages;
+
+// What sets the two commands apart: the entry they carry, its check's flag, their words and
+// their frame.
+struct NetworkChange {
+    Field field;
+    bool FormState::*valid;
+    const char* refusal;
+    const char* question;
+    NetworkFrames::Frame (*frame)(const FormState&);
+};
+
+namespace {
+
+const NetworkChange kSetIP{.field = Field::SetIP,
+                           .valid = &FormState::blnSetIPValid,
+                           .refusal = kRefuseSetIP,
+                           .question = kAskSetIP,
+                           .frame = NetworkFrames::setIPFrame};
+const NetworkChange kSetID{.field = Field::ID,
+                           .valid = &FormState::blnIDValid,
+                           .refusal = kRefuseID,
+                           .question = kAskID,
+                           .frame = NetworkFrames::setIDFrame};
+
+} // namespace
 
 NetworkCommands::NetworkCommands(PrinterLink& link, FormView& view, FormState& state)
     : m_link(link)
     , m_view(view)
-    , m_state(state)
-{
+    , m_state(state) {}
+
+void NetworkCommands::cmdSetIP_Click() {
+    const std::optional<QString> newAddress = confirmAndSend(kSetIP);
+    if (!newAddress)
+        return;
+    // The printer is to be found at its new address from now on. The connection to the old one
+    // stays open until the next command replaces it.
+    m_view.setText(Field::CurIP, *newAddress);
+    m_view.setFocus(Field::CurIP);
 }
 
-void NetworkCommands::cmdSetIP_Click() {}
-void NetworkCommands::cmdID_Click() {}
+void NetworkCommands::cmdID_Click() {
+    confirmAndSend(kSetID);
+}
+
+std::optional<QString> NetworkCommands::confirmAndSend(const NetworkChange& change) {
+    const QString text = m_view.text(change.field);
+    // A field that was emptied keeps the flag and bytes of its last check, which are not what
+    // the question would show: it is refused like a wrong one.
+    if (!(m_state.*change.valid) || text.isEmpty()) {
+        m_view.showMessage(QString::fromLatin1(change.refusal));
+        m_view.setFocus(change.field);
+        return std::nullopt;
+    }
+    // Taken before the question: the fields can be edited and checked again while the
+    // connection is awaited, and what goes out must be what the user confirmed.
+    const NetworkFrames::Frame frame = change.frame(m_state);
+    const QString question = QString::fromLatin1(change.question) + text + QStringLiteral("\r\n") +
+                             QString::fromLatin1(kAreYouSure);
+    if (!m_view.askYesNo(question))
+        return std::nullopt;
+
+    m_link.Connect_printer();
+    if (!m_state.blnConnected)
+        return std::nullopt; // the link has told the user why
+    if (!m_link.SendData(frame.head) || !m_link.SendData(frame.address)) {
+        m_link.sendFailed();
+        return std::nullopt;
+    }
+    return text;
+}
