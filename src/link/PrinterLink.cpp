@@ -15,7 +15,7 @@ PrinterLink::PrinterLink(FormState& state, FormView& view, QObject* parent)
     , m_view(view)
 {
     connect(&Winsock1, &SocketService::connectEvent, this, &PrinterLink::Winsock1_Connect);
-    connect(&Timer1, &TimerService::timerEvent, this, &PrinterLink::Timer1_Timer);
+    connect(&Timer1, &TimerService::timeout, this, &PrinterLink::Timer1_Timer);
 }
 
 PrinterLink::Attempt PrinterLink::attemptConnection()

@@ -5,7 +5,7 @@ TimerService::TimerService(QObject* parent)
 {
     // A coarse timer may fire up to 5 % late; the connect timeout is meant to be 3000 ms.
     m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &TimerService::timerEvent);
+    connect(&m_timer, &QTimer::timeout, this, &TimerService::timeout);
 }
 
 void TimerService::setInterval(int ms)

@@ -16,7 +16,7 @@ public:
     void setEnabled(bool enabled);
 
 signals:
-    void timerEvent();
+    void timeout();
 
 private:
     void apply();

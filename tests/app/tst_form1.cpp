@@ -275,6 +275,25 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), edit);
     }
 
+    // A real message box takes the mouse release of the click whose press moved the focus
+    // out of the field; the button never sees it.
+    void checkMessageLeavesNoButtonDrawnPressed()
+    {
+        Shown w;
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        auto* field = w.get<QLineEdit>("txtSetIP");
+        field->setFocus(Qt::MouseFocusReason);
+        field->setText(QStringLiteral("1.2.3"));
+        auto* button = w.get<QPushButton>("cmdCut");
+        w.boxes.onMessage = [&](const QString&) {
+            QTest::mouseRelease(&w.form, Qt::LeftButton, {}, QPoint(2, 2));
+        };
+        QTest::mousePress(button, Qt::LeftButton);
+        QCOMPARE(w.boxes.messages, QStringList{"The set new IP address isn't correct."});
+        QTRY_VERIFY_WITH_TIMEOUT(!button->isDown(), 2000);
+        QVERIFY(!w.form.state().blnSetIPValid);
+    }
+
     void endClosesTheWindowAndEndsTheLink()
     {
         Shown w;
