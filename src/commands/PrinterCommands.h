@@ -1,13 +1,18 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <functional>
+#include <memory>
 
 class FormView;
 class PrinterLink;
+struct DeliveryStatus;
 struct FormState;
 
 // The handlers of the print, cut and cash drawer buttons and of the hidden settings and NV bit
-// image group. Each builds its frame, asks the link for a fresh connection and sends.
+// image group. Each asks the link for a fresh connection and sends one frame on it.
 class PrinterCommands {
 public:
     PrinterCommands(PrinterLink& link, FormView& view, FormState& state);
@@ -28,9 +33,29 @@ public:
     void setProgramFolder(const QString& folder) { m_programFolder = folder; }
     QString programFolder() const { return m_programFolder; }
 
+    static constexpr const char* kNvDataFileName = "TavoNV.bin";
+    static constexpr int kNvDownloadWaitMs = 3000;
+    // How long the download's bytes may stand still before it counts as failed: as long as the
+    // socket layer lets a replaced connection go without progress.
+    static constexpr int kNvStallMs = 30000;
+
 private:
+    enum class Delivery { Complete, Failed, Abandoned };
+
+    // Connects first and builds the frame only once the connection stands.
+    void connectThenSend(const std::function<QByteArray()>& build);
+    // Sends a frame built before the connection was asked for.
+    void sendBuilt(const QByteArray& frame);
+    void send(const QByteArray& frame);
+    Delivery awaitDelivery(const std::shared_ptr<const DeliveryStatus>& delivery);
+
     PrinterLink& m_link;
     FormView& m_view;
     FormState& m_state;
     QString m_programFolder;
 };
+
+namespace CommandMessages {
+inline const char* const kCodePageOutOfRange = "The code page must be a number from 0 to 255.";
+inline const char* const kNvDownloadComplete = "恭喜您！NV下载完成。"; // UTF-8
+} // namespace CommandMessages

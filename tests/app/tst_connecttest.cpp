@@ -54,15 +54,21 @@ private slots:
         SilentListener silent;
         QVERIFY(silent.listen(QHostAddress(kPrinter)));
         Shown w;
+        const char* const reachable[] = {"cmdConnect", "cmdSetIP", "cmdID",
+                                         "cmdSend",    "cmdCut",   "cmdCash"};
         QTimer::singleShot(200, this, [&] {
-            for (int i = 0; i < 50; ++i)
-                QTest::mouseClick(w.button("cmdConnect"), Qt::LeftButton);
+            for (int i = 0; i < 50; ++i) {
+                for (const char* name : reachable)
+                    QTest::mouseClick(w.button(name), Qt::LeftButton);
+            }
         });
         QTest::mouseClick(w.button("cmdConnect"), Qt::LeftButton);
-        QStringList expected(50, "Connect printer error");
+        QStringList expected(50 * std::size(reachable), "Connect printer error");
         expected << "Connect printer failed!";
         QCOMPARE(w.boxes.messages, expected);
+        QCOMPARE(w.boxes.questions.size(), 100); // the two network commands ask first
         QVERIFY(!w.form.state().blnConnected);
+        QCOMPARE(w.form.text(Field::CurIP), kPrinter);
     }
 
     void endingDuringAWaitReturnsAtOnceWithoutAWord_data()

@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace {
 
 void resetConnection(QTcpSocket* socket)
@@ -58,6 +60,7 @@ void FakePrinter::accept()
         switch (m_behaviour) {
         case Behaviour::NeverRead:
             socket->setReadBufferSize(1);
+            m_held.append(index);
             continue;
         case Behaviour::CloseOnAccept:
             socket->disconnectFromHost();
@@ -80,6 +83,24 @@ void FakePrinter::accept()
             m_connections[index].closedByClient = true;
             socket->deleteLater();
         });
+    }
+}
+
+void FakePrinter::startReading()
+{
+    m_behaviour = Behaviour::Record;
+    for (int index : std::exchange(m_held, {})) {
+        QTcpSocket* socket = m_connections[index].socket;
+        if (!socket)
+            continue;
+        connect(socket, &QTcpSocket::readyRead, this,
+                [this, socket, index] { m_connections[index].bytes += socket->readAll(); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket, index] {
+            m_connections[index].bytes += socket->readAll();
+            m_connections[index].closedByClient = true;
+        });
+        socket->setReadBufferSize(0); // lets the socket read again
+        m_connections[index].bytes += socket->readAll();
     }
 }
 

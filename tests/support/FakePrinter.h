@@ -32,6 +32,9 @@ public:
 
     bool listen(const QHostAddress& address, quint16 port = 9100);
     void setBehaviour(Behaviour behaviour, qint64 resetAfter = 0);
+    // A printer that stopped reading catches up: the connections NeverRead held are read from
+    // now on, and every later connection is recorded.
+    void startReading();
 
     int connectionCount() const { return int(m_connections.size()); }
     QByteArray bytes(int connection) const { return m_connections.value(connection).bytes; }
@@ -48,6 +51,7 @@ private:
     QList<Connection> m_connections;
     Behaviour m_behaviour = Behaviour::Record;
     qint64 m_resetAfter = 0;
+    QList<int> m_held; // connections accepted under NeverRead
 };
 
 // A listener whose accept queue is full, so a connect request to it gets no answer at all.

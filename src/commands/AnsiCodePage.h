@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+// Typed text goes to the printer in the ANSI code page of Windows: the system's own there, and
+// elsewhere the one Windows would use for the user's locale.
+namespace AnsiCodePage {
+
+// The Windows ANSI code page for a POSIX locale name such as "zh_CN.UTF-8" or "sr_RS@latin";
+// 1252 for C, POSIX, an empty name and every language without a code page of its own.
+int forLocale(QStringView localeName);
+
+// The locale that decides the character type: LC_ALL, LC_CTYPE or LANG, the first one set.
+QString localeFromEnvironment();
+
+// The text in the given code page, one "?" for each character it cannot represent. Line
+// breaks and every other character it can represent are kept; nothing is added.
+QByteArray encode(const QString& text, int codePage);
+
+// The text in the system's ANSI code page: what the socket sends for a text string.
+QByteArray fromText(const QString& text);
+
+} // namespace AnsiCodePage

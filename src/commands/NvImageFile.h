@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <memory>
+
+class QIODevice;
+
+// The NV bit image data file, read whole in one read into a buffer of exactly its length.
+class NvImageFile {
+public:
+    enum class Status {
+        Read,       // every byte is in the buffer
+        CannotOpen, // missing, a folder, or not readable
+        Empty,      // a length of 0
+        TooLarge,   // no buffer of that length can be had
+        ShortRead,  // fewer bytes came than the length promised, or the read failed
+    };
+
+    // Opens the device for reading if it is not open yet; the caller closes it.
+    static NvImageFile readWhole(QIODevice& device);
+
+    Status status() const { return m_status; }
+    // The bytes read, without a copy: valid as long as this object lives.
+    QByteArray bytes() const;
+
+private:
+    explicit NvImageFile(Status status)
+        : m_status(status)
+    {}
+
+    Status m_status;
+    std::unique_ptr<char[]> m_buffer;
+    qint64 m_size = 0;
+};
