@@ -35,9 +35,11 @@ const NetworkChange kSetID{.field = Field::ID,
 NetworkCommands::NetworkCommands(PrinterLink& link, FormView& view, FormState& state)
     : m_link(link)
     , m_view(view)
-    , m_state(state) {}
+    , m_state(state)
+{}
 
-void NetworkCommands::cmdSetIP_Click() {
+void NetworkCommands::cmdSetIP_Click()
+{
     const std::optional<QString> newAddress = confirmAndSend(kSetIP);
     if (!newAddress)
         return;
@@ -47,11 +49,13 @@ void NetworkCommands::cmdSetIP_Click() {
     m_view.setFocus(Field::CurIP);
 }
 
-void NetworkCommands::cmdID_Click() {
+void NetworkCommands::cmdID_Click()
+{
     confirmAndSend(kSetID);
 }
 
-std::optional<QString> NetworkCommands::confirmAndSend(const NetworkChange& change) {
+std::optional<QString> NetworkCommands::confirmAndSend(const NetworkChange& change)
+{
     const QString text = m_view.text(change.field);
     // A field that was emptied keeps the flag and bytes of its last check, which are not what
     // the question would show: it is refused like a wrong one.

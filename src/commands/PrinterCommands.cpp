@@ -137,15 +137,15 @@ void PrinterCommands::Command6_Click()
 }
 
 // Success is reported only once every byte of the file has left, however long a slow printer
-// takes to read them, unless they stop moving altogether.
+// takes to read them, unless they stand still as long as the socket lets a replaced connection.
 PrinterCommands::Delivery
 PrinterCommands::awaitDelivery(const std::shared_ptr<const DeliveryStatus>& delivery)
 {
     while (!delivery->settled()) {
         const qint64 written = delivery->written;
-        const bool more =
-            Module1::waitUntil([&] { return delivery->settled() || delivery->written != written; },
-                               QDeadlineTimer(kNvStallMs), [this] { return m_link.ending(); });
+        const bool more = Module1::waitUntil(
+            [&] { return delivery->settled() || delivery->written != written; },
+            QDeadlineTimer(m_link.Winsock1.drainStallMs()), [this] { return m_link.ending(); });
         if (!more)
             return Delivery::Abandoned;
         if (!delivery->settled() && delivery->written == written)

@@ -35,9 +35,6 @@ public:
 
     static constexpr const char* kNvDataFileName = "TavoNV.bin";
     static constexpr int kNvDownloadWaitMs = 3000;
-    // How long the download's bytes may stand still before it counts as failed: as long as the
-    // socket layer lets a replaced connection go without progress.
-    static constexpr int kNvStallMs = 30000;
 
 private:
     enum class Delivery { Complete, Failed, Abandoned };

@@ -23,16 +23,19 @@ struct FieldCheck {
     std::span<std::uint8_t> (*store)(FormState&);
 };
 
-std::span<std::uint8_t> storesNothing(FormState&) {
+std::span<std::uint8_t> storesNothing(FormState&)
+{
     return {};
 }
 
-std::span<std::uint8_t> newIPOctets(FormState& state) {
+std::span<std::uint8_t> newIPOctets(FormState& state)
+{
     return state.bytNewIP;
 }
 
 // Index 0 is the fixed first byte of the Ethernet ID, which nobody types.
-std::span<std::uint8_t> newIDParts(FormState& state) {
+std::span<std::uint8_t> newIDParts(FormState& state)
+{
     return std::span<std::uint8_t>(state.bytNewID).subspan(1);
 }
 
@@ -61,7 +64,8 @@ const FieldCheck kID{.field = Field::ID,
 // bounce the focus back when it is empty too, between two empty fields for ever.
 bool g_givingFocusBack = false;
 
-void run(const FieldCheck& check, FormView& view, FormState& state) {
+void run(const FieldCheck& check, FormView& view, FormState& state)
+{
     if (g_givingFocusBack)
         return;
     switch (checkAddress(view.text(check.field), check.rule, check.store(state))) {
@@ -87,15 +91,18 @@ void run(const FieldCheck& check, FormView& view, FormState& state) {
 
 namespace FieldChecks {
 
-void txtCurIP_LostFocus(FormView& view, FormState& state) {
+void txtCurIP_LostFocus(FormView& view, FormState& state)
+{
     run(kCurIP, view, state);
 }
 
-void txtSetIP_LostFocus(FormView& view, FormState& state) {
+void txtSetIP_LostFocus(FormView& view, FormState& state)
+{
     run(kSetIP, view, state);
 }
 
-void txtID_LostFocus(FormView& view, FormState& state) {
+void txtID_LostFocus(FormView& view, FormState& state)
+{
     run(kID, view, state);
 }
 

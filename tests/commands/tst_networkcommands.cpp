@@ -41,7 +41,8 @@ private slots:
 private:
     // Answers questions like RecordingBoxes, and runs afterQuestion once a question is answered.
     struct Boxes : RecordingBoxes {
-        bool question(QWidget* parent, const QString& text) override {
+        bool question(QWidget* parent, const QString& text) override
+        {
             const bool yes = RecordingBoxes::question(parent, text);
             if (afterQuestion)
                 afterQuestion();
@@ -71,13 +72,15 @@ const QString kSetIDQuestion = QStringLiteral(
 const QByteArray kSetIPFrame = QByteArray::fromHex("1F1B1F91004950C0A87BC8");
 const QByteArray kSetIDFrame = QByteArray::fromHex("1F1B1F91004944008080808080");
 
-QString msg(const char* text) {
+QString msg(const char* text)
+{
     return QString::fromLatin1(text);
 }
 
 } // namespace
 
-void TestNetworkCommands::init() {
+void TestNetworkCommands::init()
+{
     m_boxes = Boxes();
     m_form = std::make_unique<Form1>();
     m_form->setMessageBoxes(&m_boxes);
@@ -85,11 +88,13 @@ void TestNetworkCommands::init() {
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
 }
 
-void TestNetworkCommands::cleanup() {
+void TestNetworkCommands::cleanup()
+{
     m_form.reset();
 }
 
-void TestNetworkCommands::typeInto(const QString& name, const QString& text) {
+void TestNetworkCommands::typeInto(const QString& name, const QString& text)
+{
     QLineEdit* edit = field(name);
     QTest::mouseClick(edit, Qt::LeftButton);
     QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
@@ -98,16 +103,19 @@ void TestNetworkCommands::typeInto(const QString& name, const QString& text) {
     QCOMPARE(edit->text(), text);
 }
 
-QString TestNetworkCommands::focusName() const {
+QString TestNetworkCommands::focusName() const
+{
     return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
 }
 
-bool TestNetworkCommands::startPrinter(FakePrinter& printer, const QString& address) {
+bool TestNetworkCommands::startPrinter(FakePrinter& printer, const QString& address)
+{
     return printer.listen(QHostAddress(address), PrinterLink::kPrinterPort);
 }
 
 // The socket gets the head and the address in two sends; the wire cannot show the seam.
-void TestNetworkCommands::eachFrameIsAHeadThenTheAddress() {
+void TestNetworkCommands::eachFrameIsAHeadThenTheAddress()
+{
     const NetworkFrames::Frame ip = NetworkFrames::setIPFrame(m_form->state());
     QCOMPARE(ip.head, QByteArray::fromHex("1F1B1F91004950"));
     QCOMPARE(ip.address, QByteArray::fromHex("C0A87BC8"));
@@ -116,7 +124,8 @@ void TestNetworkCommands::eachFrameIsAHeadThenTheAddress() {
     QCOMPARE(id.address, QByteArray::fromHex("008080808080"));
 }
 
-void TestNetworkCommands::frameOnTheWire_data() {
+void TestNetworkCommands::frameOnTheWire_data()
+{
     QTest::addColumn<QString>("fieldName"); // empty: the window as it opens
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("buttonName");
@@ -144,7 +153,8 @@ void TestNetworkCommands::frameOnTheWire_data() {
     // clang-format on
 }
 
-void TestNetworkCommands::frameOnTheWire() {
+void TestNetworkCommands::frameOnTheWire()
+{
     QFETCH(QString, fieldName);
     QFETCH(QString, text);
     QFETCH(QString, buttonName);
@@ -168,14 +178,16 @@ void TestNetworkCommands::frameOnTheWire() {
     QCOMPARE(focusName(), focusAfter);
 }
 
-void TestNetworkCommands::answerNoConnectsNothing_data() {
+void TestNetworkCommands::answerNoConnectsNothing_data()
+{
     QTest::addColumn<QString>("buttonName");
     QTest::addColumn<QString>("question");
     QTest::newRow("set-IP") << "cmdSetIP" << kSetIPQuestion;
     QTest::newRow("set-ID") << "cmdID" << kSetIDQuestion;
 }
 
-void TestNetworkCommands::answerNoConnectsNothing() {
+void TestNetworkCommands::answerNoConnectsNothing()
+{
     QFETCH(QString, buttonName);
     QFETCH(QString, question);
     REQUIRE_LOCAL_ADDRESS(TestAddresses::kPrinter);
@@ -195,7 +207,8 @@ void TestNetworkCommands::answerNoConnectsNothing() {
     QCOMPARE(m_boxes.messages, QStringList{});
 }
 
-void TestNetworkCommands::refusedEntrySendsNothingUntilCorrected_data() {
+void TestNetworkCommands::refusedEntrySendsNothingUntilCorrected_data()
+{
     QTest::addColumn<QString>("fieldName");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("buttonName");
@@ -225,7 +238,8 @@ void TestNetworkCommands::refusedEntrySendsNothingUntilCorrected_data() {
     // clang-format on
 }
 
-void TestNetworkCommands::refusedEntrySendsNothingUntilCorrected() {
+void TestNetworkCommands::refusedEntrySendsNothingUntilCorrected()
+{
     QFETCH(QString, fieldName);
     QFETCH(QString, text);
     QFETCH(QString, buttonName);
@@ -252,7 +266,8 @@ void TestNetworkCommands::refusedEntrySendsNothingUntilCorrected() {
     QCOMPARE(m_boxes.messages, QStringList{});
 }
 
-void TestNetworkCommands::wrongCurrentAddressIsReportedOnlyAfterYes() {
+void TestNetworkCommands::wrongCurrentAddressIsReportedOnlyAfterYes()
+{
     REQUIRE_LOCAL_ADDRESS(TestAddresses::kPrinter);
     FakePrinter printer;
     QVERIFY(startPrinter(printer, TestAddresses::kPrinter));
@@ -271,7 +286,8 @@ void TestNetworkCommands::wrongCurrentAddressIsReportedOnlyAfterYes() {
     QCOMPARE(focusName(), QStringLiteral("txtCurIP"));
 }
 
-void TestNetworkCommands::unreachablePrinterLeavesTheCurrentAddress() {
+void TestNetworkCommands::unreachablePrinterLeavesTheCurrentAddress()
+{
     // Nobody listens there: the connection is refused on this host, and the link times out.
     REQUIRE_LOCAL_ADDRESS(TestAddresses::kPrinter);
     click("cmdSetIP");
@@ -281,7 +297,8 @@ void TestNetworkCommands::unreachablePrinterLeavesTheCurrentAddress() {
     QVERIFY(!m_form->state().blnConnected);
 }
 
-void TestNetworkCommands::nextCommandReachesTheNewAddress() {
+void TestNetworkCommands::nextCommandReachesTheNewAddress()
+{
     REQUIRE_LOCAL_ADDRESS(TestAddresses::kPrinter);
     REQUIRE_LOCAL_ADDRESS(TestAddresses::kNewPrinter);
     FakePrinter oldAddress;
@@ -302,7 +319,8 @@ void TestNetworkCommands::nextCommandReachesTheNewAddress() {
 }
 
 // Read as octal, 010 would be 8 and the next command would go to 127.0.0.8.
-void TestNetworkCommands::newAddressWithLeadingZerosIsReadAsDecimal() {
+void TestNetworkCommands::newAddressWithLeadingZerosIsReadAsDecimal()
+{
     REQUIRE_LOCAL_ADDRESS(TestAddresses::kPrinter);
     const QString loopbackTen = QStringLiteral("127.0.0.10");
     REQUIRE_LOCAL_ADDRESS(loopbackTen);
@@ -324,7 +342,8 @@ void TestNetworkCommands::newAddressWithLeadingZerosIsReadAsDecimal() {
 
 // Regression: the frame used to be built after the connection was made, from whatever the
 // field's check had stored by then, and the field's text of that moment was copied.
-void TestNetworkCommands::fieldCheckedDuringTheConnectWaitDoesNotChangeTheConfirmedFrame() {
+void TestNetworkCommands::fieldCheckedDuringTheConnectWaitDoesNotChangeTheConfirmedFrame()
+{
     REQUIRE_LOCAL_ADDRESS(TestAddresses::kPrinter);
     FakePrinter printer;
     QVERIFY(startPrinter(printer, TestAddresses::kPrinter));

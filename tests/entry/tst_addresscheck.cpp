@@ -17,24 +17,28 @@ namespace {
 
 enum class Rule { IPv4, EthernetId };
 
-QByteArray hex(const char* text) {
+QByteArray hex(const char* text)
+{
     return QByteArray::fromHex(text);
 }
 
 const QByteArray kNewIP = hex("C0A87BC8");   // 192.168.123.200, the default new address
 const QByteArray kNewID = hex("8080808080"); // 128-128-128-128-128
 
-void ip(const char* name, const QString& text, CheckOutcome outcome, const QByteArray& after) {
+void ip(const char* name, const QString& text, CheckOutcome outcome, const QByteArray& after)
+{
     QTest::newRow(name) << Rule::IPv4 << text << kNewIP << outcome << after;
 }
 
-void id(const char* name, const QString& text, CheckOutcome outcome, const QByteArray& after) {
+void id(const char* name, const QString& text, CheckOutcome outcome, const QByteArray& after)
+{
     QTest::newRow(name) << Rule::EthernetId << text << kNewID << outcome << after;
 }
 
 } // namespace
 
-void TestAddressCheck::check_data() {
+void TestAddressCheck::check_data()
+{
     QTest::addColumn<Rule>("rule");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("before");
@@ -94,7 +98,8 @@ void TestAddressCheck::check_data() {
     id("id empty", "", Empty, kNewID);
 }
 
-void TestAddressCheck::check() {
+void TestAddressCheck::check()
+{
     QFETCH(Rule, rule);
     QFETCH(QString, text);
     QFETCH(QByteArray, before);

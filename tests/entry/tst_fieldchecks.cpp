@@ -38,11 +38,13 @@ private:
 
 namespace {
 
-QByteArray bytes(std::span<const std::uint8_t> values) {
+QByteArray bytes(std::span<const std::uint8_t> values)
+{
     return QByteArray(reinterpret_cast<const char*>(values.data()), qsizetype(values.size()));
 }
 
-QString msg(const char* text) {
+QString msg(const char* text)
+{
     return QString::fromLatin1(text);
 }
 
@@ -50,7 +52,8 @@ const QString kTab = QStringLiteral("Tab");
 
 } // namespace
 
-void TestFieldChecks::init() {
+void TestFieldChecks::init()
+{
     m_boxes = RecordingBoxes();
     m_form = std::make_unique<Form1>();
     m_form->setMessageBoxes(&m_boxes);
@@ -58,12 +61,14 @@ void TestFieldChecks::init() {
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
 }
 
-void TestFieldChecks::cleanup() {
+void TestFieldChecks::cleanup()
+{
     m_form.reset();
 }
 
 // Clicks into the field, which selects its text, and replaces that text by typing.
-void TestFieldChecks::typeInto(const QString& name, const QString& text) {
+void TestFieldChecks::typeInto(const QString& name, const QString& text)
+{
     QLineEdit* edit = field(name);
     QTest::mouseClick(edit, Qt::LeftButton);
     QCOMPARE(QApplication::focusWidget(), edit);
@@ -73,18 +78,21 @@ void TestFieldChecks::typeInto(const QString& name, const QString& text) {
     QCOMPARE(edit->text(), text);
 }
 
-void TestFieldChecks::leaveBy(const QString& target) {
+void TestFieldChecks::leaveBy(const QString& target)
+{
     if (target == kTab)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     else
         QTest::mouseClick(control(target), Qt::LeftButton);
 }
 
-QString TestFieldChecks::focusName() const {
+QString TestFieldChecks::focusName() const
+{
     return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
 }
 
-void TestFieldChecks::leavingAField_data() {
+void TestFieldChecks::leavingAField_data()
+{
     QTest::addColumn<QString>("fieldName");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("leaveBy");
@@ -132,7 +140,8 @@ void TestFieldChecks::leavingAField_data() {
     // clang-format on
 }
 
-void TestFieldChecks::leavingAField() {
+void TestFieldChecks::leavingAField()
+{
     QFETCH(QString, fieldName);
     QFETCH(QString, text);
     QFETCH(QString, leaveBy);
@@ -156,7 +165,8 @@ void TestFieldChecks::leavingAField() {
     QVERIFY(m_boxes.questions.isEmpty());
 }
 
-void TestFieldChecks::everyLossOfFocusRunsTheCheckAgain() {
+void TestFieldChecks::everyLossOfFocusRunsTheCheckAgain()
+{
     const bool& valid = m_form->state().blnSetIPValid;
     typeInto("txtSetIP", "1.2.3");
     leaveBy("txtMac0");
@@ -188,7 +198,8 @@ void TestFieldChecks::everyLossOfFocusRunsTheCheckAgain() {
     QCOMPARE(bytes(m_form->state().bytNewIP), QByteArray::fromHex("C0A80114"));
 }
 
-void TestFieldChecks::flagFallsOnlyAfterTheErrorBoxIsDismissed() {
+void TestFieldChecks::flagFallsOnlyAfterTheErrorBoxIsDismissed()
+{
     QList<bool> flagWhileShown;
     m_boxes.onMessage = [&](const QString&) { flagWhileShown << m_form->state().blnIDValid; };
     typeInto("txtID", "1-2-3-4");
@@ -200,7 +211,8 @@ void TestFieldChecks::flagFallsOnlyAfterTheErrorBoxIsDismissed() {
 
 // Sending the focus back to an empty field takes it from the field the user clicked; when that
 // one is empty too, its own check must not send the focus back again, and so on.
-void TestFieldChecks::twoEmptyFieldsDoNotHandTheFocusToEachOtherForever() {
+void TestFieldChecks::twoEmptyFieldsDoNotHandTheFocusToEachOtherForever()
+{
     // Past a handful of boxes the fields are filled in, so a regression fails instead of
     // recursing until the stack runs out.
     m_boxes.onMessage = [&](const QString&) {

@@ -14,32 +14,37 @@
 
 namespace {
 
-void expect(bool holds, const char* what, const QString& text) {
+void expect(bool holds, const char* what, const QString& text)
+{
     if (holds)
         return;
     std::fprintf(stderr, "address check: %s, for \"%s\"\n", what, qUtf8Printable(text));
     std::abort();
 }
 
-bool decimalDigitsOnly(QStringView part) {
+bool decimalDigitsOnly(QStringView part)
+{
     static const QRegularExpression digits(QStringLiteral("\\A[0-9]+\\z"));
     return digits.match(part).hasMatch();
 }
 
 // The part's value, or 256 for anything larger, however many digits it has.
-int valueUpTo256(QStringView digits) {
+int valueUpTo256(QStringView digits)
+{
     while (digits.size() > 1 && digits.front() == u'0')
         digits = digits.sliced(1);
     return digits.size() > 3 ? 256 : qMin(256, digits.toInt());
 }
 
-std::uint8_t untouched(int index) {
+std::uint8_t untouched(int index)
+{
     return std::uint8_t(0xA0 + index);
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     if (size == 0)
         return 0;
     const AddressRule& rule = data[0] == 'E' ? kEthernetIdRule : kIPv4Rule;

@@ -10,7 +10,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
-int main(int argc, char* argv[]) {
+int main(int argc, char* argv[])
+{
     int count = 0;
     for (int a = 1; a < argc; ++a) {
         for (const auto& entry : std::filesystem::directory_iterator(argv[a])) {
