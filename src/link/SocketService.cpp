@@ -78,6 +78,8 @@ bool SocketService::SendData(const QByteArray& data)
     if (written != data.size())
         return false;
     m_delivery->queued += written;
+    // Hands the bytes to the system now rather than on the next pass of the event loop.
+    m_socket->flush();
     return true;
 }
 
@@ -97,7 +99,9 @@ void SocketService::release(bool keepQueuedBytes)
     if (socket->state() == QAbstractSocket::ConnectedState)
         socket->disconnectFromHost(); // nothing queued: closes at once with FIN
     socket->abort();
-    socket->deleteLater();
+    // Freed at once: no signal of this socket is being handled here, and a deleteLater() would
+    // wait for the event loop level to drop, which a run of clicks nested in a wait never does.
+    delete socket;
 }
 
 // A replaced connection keeps writing in the background and frees itself when it is done, or
