@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -29,8 +30,17 @@ QRect twips(int left, int top, int width, int height)
 
 QFont fontOf(const QStringList& families, double points)
 {
+    // Only the families this system has: a missing one sends every font lookup through the
+    // system's slow fallback search, which costs the window a good part of its start-up.
+    static const QStringList installed = QFontDatabase::families();
+    QStringList present;
+    for (const QString& family : families) {
+        if (installed.contains(family, Qt::CaseInsensitive))
+            present << family;
+    }
     QFont font;
-    font.setFamilies(families);
+    if (!present.isEmpty())
+        font.setFamilies(present);
     font.setPointSizeF(points);
     font.setWeight(QFont::Normal);
     font.setItalic(false);
