@@ -20,19 +20,13 @@ NvImageFile NvImageFile::readWhole(QIODevice& device)
         return NvImageFile(Status::TooLarge);
 
     NvImageFile file(Status::Read);
-    // No exception and no crash for a length that memory cannot hold: just a failed download.
-    file.m_buffer.reset(new (std::nothrow) char[size_t(size)]);
-    if (!file.m_buffer)
+    // No crash for a length that memory cannot hold: just a failed download.
+    try {
+        file.m_buffer = QByteArray(qsizetype(size), Qt::Uninitialized);
+    } catch (const std::bad_alloc&) {
         return NvImageFile(Status::TooLarge);
-    if (device.read(file.m_buffer.get(), size) != size)
+    }
+    if (device.read(file.m_buffer.data(), size) != size)
         return NvImageFile(Status::ShortRead);
-    file.m_size = size;
     return file;
-}
-
-QByteArray NvImageFile::bytes() const
-{
-    if (m_status != Status::Read)
-        return {};
-    return QByteArray::fromRawData(m_buffer.get(), qsizetype(m_size));
 }

@@ -2,8 +2,6 @@
 
 #include <QByteArray>
 
-#include <memory>
-
 class QIODevice;
 
 // The NV bit image data file, read whole in one read into a buffer of exactly its length.
@@ -21,8 +19,9 @@ public:
     static NvImageFile readWhole(QIODevice& device);
 
     Status status() const { return m_status; }
-    // The bytes read, without a copy: valid as long as this object lives.
-    QByteArray bytes() const;
+    // The bytes read. The socket keeps its own reference to them, so they stay valid for as
+    // long as it still has them to write, after this object is gone.
+    QByteArray bytes() const { return m_status == Status::Read ? m_buffer : QByteArray(); }
 
 private:
     explicit NvImageFile(Status status)
@@ -30,6 +29,5 @@ private:
     {}
 
     Status m_status;
-    std::unique_ptr<char[]> m_buffer;
-    qint64 m_size = 0;
+    QByteArray m_buffer;
 };

@@ -4,7 +4,9 @@
 #include "support/TestAddresses.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -74,19 +76,28 @@ private slots:
     void endingDuringAWaitReturnsAtOnceWithoutAWord_data()
     {
         QTest::addColumn<bool>("closeBox");
-        QTest::addColumn<bool>("inDelay");
-        QTest::newRow("END in the connect wait") << false << false;
-        QTest::newRow("close box in the connect wait") << true << false;
-        QTest::newRow("END in Delay_ms") << false << true;
-        QTest::newRow("close box in Delay_ms") << true << true;
+        QTest::addColumn<QString>("wait");
+        for (const char* wait : {"connect", "delay", "download"}) {
+            QTest::newRow(qPrintable(QStringLiteral("END in %1").arg(wait))) << false << wait;
+            QTest::newRow(qPrintable(QStringLiteral("close box in %1").arg(wait))) << true << wait;
+        }
     }
     void endingDuringAWaitReturnsAtOnceWithoutAWord()
     {
         QFETCH(bool, closeBox);
-        QFETCH(bool, inDelay);
+        QFETCH(QString, wait);
         SilentListener silent;
-        QVERIFY(silent.listen(QHostAddress(kPrinter)));
+        FakePrinter slow; // takes the download's first bytes, then reads no more
+        slow.setBehaviour(FakePrinter::Behaviour::NeverRead);
+        QVERIFY(wait == "download" ? slow.listen(QHostAddress(kPrinter))
+                                   : silent.listen(QHostAddress(kPrinter)));
+        QTemporaryDir folder;
+        QFile file(folder.filePath(QStringLiteral("TavoNV.bin")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(16 << 20, 'n')) > 0);
+        file.close();
+
         auto* w = new Shown;
+        w->form.commands().setProgramFolder(folder.path());
         QTimer::singleShot(100, this, [&] {
             if (closeBox)
                 w->form.close(); // what the window system does for the close box
@@ -95,14 +106,20 @@ private slots:
         });
         QElapsedTimer clock;
         clock.start();
-        if (inDelay)
+        if (wait == "delay")
             QVERIFY(!w->form.link().Delay_ms(3000));
         else
-            QTest::mouseClick(w->button("cmdConnect"), Qt::LeftButton);
+            w->button(wait == "connect" ? "cmdConnect" : "Command6")->click();
         QVERIFY(clock.elapsed() < 1000);
         QVERIFY(!w->form.isVisible());
         QVERIFY(w->boxes.messages.isEmpty());
+        // What the program does after its event loop: queued bytes get their last chance, and
+        // the download's are all there to give even though its handler has returned.
+        slow.startReading();
+        w->form.flushPendingSends(5000);
         delete w;
+        if (wait == "download")
+            QTRY_COMPARE_WITH_TIMEOUT(slow.bytes(0).size(), 16 << 20, 5000);
     }
 };
 

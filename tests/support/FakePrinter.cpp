@@ -72,18 +72,23 @@ void FakePrinter::accept()
         case Behaviour::ResetAfterData:
             break;
         }
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket, index] {
-            Connection& c = m_connections[index];
-            c.bytes += socket->readAll();
-            if (m_behaviour == Behaviour::ResetAfterData && c.bytes.size() >= m_resetAfter)
-                resetConnection(socket);
-        });
-        // A closed connection gives its socket back at once: long runs must not pile them up.
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket, index] {
-            m_connections[index].closedByClient = true;
-            socket->deleteLater();
-        });
+        record(socket, index);
     }
+}
+
+void FakePrinter::record(QTcpSocket* socket, int index)
+{
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket, index] {
+        Connection& c = m_connections[index];
+        c.bytes += socket->readAll();
+        if (m_behaviour == Behaviour::ResetAfterData && c.bytes.size() >= m_resetAfter)
+            resetConnection(socket);
+    });
+    // A closed connection gives its socket back at once: long runs must not pile them up.
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket, index] {
+        m_connections[index].closedByClient = true;
+        socket->deleteLater();
+    });
 }
 
 void FakePrinter::startReading()
@@ -93,12 +98,7 @@ void FakePrinter::startReading()
         QTcpSocket* socket = m_connections[index].socket;
         if (!socket)
             continue;
-        connect(socket, &QTcpSocket::readyRead, this,
-                [this, socket, index] { m_connections[index].bytes += socket->readAll(); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket, index] {
-            m_connections[index].bytes += socket->readAll();
-            m_connections[index].closedByClient = true;
-        });
+        record(socket, index);
         socket->setReadBufferSize(0); // lets the socket read again
         m_connections[index].bytes += socket->readAll();
     }

@@ -46,6 +46,7 @@ public:
 
 private:
     void accept();
+    void record(QTcpSocket* socket, int index);
 
     QTcpServer m_server;
     QList<Connection> m_connections;
