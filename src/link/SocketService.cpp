@@ -1,10 +1,11 @@
 #include "SocketService.h"
 
 #include "Module1.h"
+#include "NativeConnect.h"
 #include "entry/AddressCheck.h"
 
 #include <QDeadlineTimer>
-#include <QHostAddress>
+#include <QSocketNotifier>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -31,18 +32,39 @@ void SocketService::Connect(const QString& host, int port)
     }
     const quint32 ip = quint32((*octets)[0]) << 24 | quint32((*octets)[1]) << 16 |
                        quint32((*octets)[2]) << 8 | quint32((*octets)[3]);
-
-    auto* socket = new QTcpSocket(this);
-    m_socket = socket;
+    qintptr fd = -1;
+    if (NativeConnect::start(ip, quint16(port), &fd) == NativeConnect::Progress::Failed) {
+        m_state = Error;
+        return;
+    }
+    // Writable once the attempt has ended, either way; also when it succeeded at once, so the
+    // connect event always comes from the event loop.
     m_state = Connecting;
-    const std::shared_ptr<DeliveryStatus> status = m_delivery;
+    m_pendingFd = fd;
+    m_pending = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+    connect(m_pending, &QSocketNotifier::activated, this, [this] { attemptEnded(); });
+}
 
-    connect(socket, &QTcpSocket::connected, this, [this, socket] {
-        if (socket != m_socket)
-            return;
-        m_state = Connected;
-        emit connectEvent();
-    });
+void SocketService::attemptEnded()
+{
+    const qintptr fd = std::exchange(m_pendingFd, -1);
+    m_pending->setEnabled(false);
+    m_pending->deleteLater();
+    m_pending = nullptr;
+    if (!NativeConnect::succeeded(fd)) {
+        NativeConnect::close(fd);
+        m_state = Error;
+        return;
+    }
+    auto* socket = new QTcpSocket(this);
+    if (!socket->setSocketDescriptor(fd, QAbstractSocket::ConnectedState)) {
+        delete socket;
+        NativeConnect::close(fd);
+        m_state = Error;
+        return;
+    }
+    m_socket = socket;
+    const std::shared_ptr<DeliveryStatus> status = m_delivery;
     connect(socket, &QTcpSocket::bytesWritten, this,
             [status](qint64 count) { status->written += count; });
     connect(socket, &QTcpSocket::errorOccurred, this,
@@ -60,7 +82,8 @@ void SocketService::Connect(const QString& host, int port)
         if (socket == m_socket && m_state == Connected)
             m_state = Closing;
     });
-    socket->connectToHost(QHostAddress(ip), quint16(port));
+    m_state = Connected;
+    emit connectEvent();
 }
 
 void SocketService::Close()
@@ -85,6 +108,10 @@ bool SocketService::SendData(const QByteArray& data)
 
 void SocketService::release(bool keepQueuedBytes)
 {
+    if (m_pending) {
+        delete std::exchange(m_pending, nullptr);
+        NativeConnect::close(std::exchange(m_pendingFd, -1));
+    }
     QTcpSocket* socket = std::exchange(m_socket, nullptr);
     m_state = Closed;
     if (!socket)

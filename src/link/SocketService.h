@@ -9,6 +9,7 @@
 #include <memory>
 
 class QDeadlineTimer;
+class QSocketNotifier;
 class QTcpSocket;
 
 // How far the bytes handed to one connection have got. Shared with whoever sent them, so a
@@ -23,7 +24,8 @@ struct DeliveryStatus {
 
 // The TCP client socket of the window. It shows the link the state numbers it works with and
 // gives every connection a fresh QTcpSocket, so a connection that is replaced while it still
-// has bytes to write drains and frees itself instead of losing them.
+// has bytes to write drains and frees itself instead of losing them. The connect itself is the
+// system's, made once (see NativeConnect).
 class SocketService : public QObject {
     Q_OBJECT
 public:
@@ -77,9 +79,13 @@ signals:
     void connectEvent();
 
 private:
+    void attemptEnded();
     void release(bool keepQueuedBytes);
     void drain(QTcpSocket* socket, std::shared_ptr<DeliveryStatus> status);
 
+    // The attempt in progress: the system's socket until it is connected, then a QTcpSocket.
+    QSocketNotifier* m_pending = nullptr;
+    qintptr m_pendingFd = -1;
     QTcpSocket* m_socket = nullptr;
     std::shared_ptr<DeliveryStatus> m_delivery;
     QList<QPointer<QTcpSocket>> m_draining;
