@@ -7,6 +7,8 @@
 #else
 #include <cerrno>
 #include <iconv.h>
+
+#include <QSysInfo>
 #endif
 
 #include <initializer_list>
@@ -119,18 +121,6 @@ QByteArray fromText(const QString& text)
 
 namespace {
 
-// Length of the UTF-8 sequence that begins with this byte (1 for a stray byte).
-qsizetype sequenceLength(unsigned char lead)
-{
-    if (lead >= 0xF0)
-        return 4;
-    if (lead >= 0xE0)
-        return 3;
-    if (lead >= 0xC0)
-        return 2;
-    return 1;
-}
-
 // A code page the C library does not know: ASCII survives, everything else becomes "?".
 QByteArray asciiOnly(const QString& text)
 {
@@ -153,15 +143,18 @@ QByteArray encode(const QString& text, int codePage)
     if (text.isEmpty())
         return {};
     const QByteArray name = "CP" + QByteArray::number(codePage);
-    const iconv_t cd = iconv_open(name.constData(), "UTF-8");
+    // Straight from the string's own UTF-16, with no UTF-8 copy in between.
+    const char* const utf16 =
+        QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
+    const iconv_t cd = iconv_open(name.constData(), utf16);
     if (cd == iconv_t(-1))
         return asciiOnly(text);
 
-    QByteArray input = text.toUtf8();
-    char* in = input.data();
-    size_t inLeft = size_t(input.size());
-    // Four bytes per character is more than any of these code pages needs; grown if not.
-    QByteArray output(input.size() * 4 + 16, Qt::Uninitialized);
+    // iconv() takes a non-const input pointer but only reads through it.
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(text.utf16()));
+    size_t inLeft = size_t(text.size()) * 2;
+    // Two bytes per UTF-16 unit is what these code pages need at most; grown if not.
+    QByteArray output(text.size() * 2 + 16, Qt::Uninitialized);
     qsizetype used = 0;
     auto convert = [&](char** from, size_t* fromLeft) {
         for (;;) {
@@ -174,11 +167,15 @@ QByteArray encode(const QString& text, int codePage)
             if (errno == E2BIG) {
                 output.resize(output.size() * 2);
             } else if (from && (errno == EILSEQ || errno == EINVAL)) {
-                // Not in this code page (or a broken sequence): one "?" for the character.
+                // Not in this code page (or a lone surrogate): one "?" for the character.
                 if (output.size() - used < 1)
                     output.resize(output.size() * 2);
                 output[used++] = '?';
-                const size_t skip = qMin(size_t(sequenceLength(uchar(**from))), *fromLeft);
+                const char16_t unit = *reinterpret_cast<const char16_t*>(*from);
+                const bool pair =
+                    QChar::isHighSurrogate(unit) && *fromLeft >= 4 &&
+                    QChar::isLowSurrogate(*reinterpret_cast<const char16_t*>(*from + 2));
+                const size_t skip = pair ? 4 : 2;
                 *from += skip;
                 *fromLeft -= skip;
             } else {
