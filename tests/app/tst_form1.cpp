@@ -140,21 +140,6 @@ private slots:
         QCOMPARE(w.form.languageIndex(), -1);
     }
 
-    void startStateAgreesWithTheFields()
-    {
-        Form1 form;
-        const FormState& s = form.state();
-        QVERIFY(!s.blnConnected && s.blnCurIPValid && s.blnSetIPValid && s.blnIDValid &&
-                !s.blnTimeOut);
-        QCOMPARE(s.bytNewIP, (std::array<std::uint8_t, 4>{192, 168, 123, 200}));
-        QCOMPARE(s.bytNewID, (std::array<std::uint8_t, 6>{0, 128, 128, 128, 128, 128}));
-        QCOMPARE(s.bytIPCmdHead,
-                 (std::array<std::uint8_t, 7>{0x1F, 0x1B, 0x1F, 0x91, 0x00, 0x49, 0x50}));
-        QCOMPARE(s.bytIDCmdHead,
-                 (std::array<std::uint8_t, 7>{0x1F, 0x1B, 0x1F, 0x91, 0x00, 0x49, 0x44}));
-        QCOMPARE(form.link().Winsock1.State(), int(SocketService::Closed));
-    }
-
     void defaultPrintTextKeepsEveryLine()
     {
         const QString text = defaultPrintText();
@@ -294,15 +279,6 @@ private slots:
         QVERIFY(!w.form.state().blnSetIPValid);
     }
 
-    void endClosesTheWindowAndEndsTheLink()
-    {
-        Shown w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
-        QTest::mouseClick(w.get<QPushButton>("cmdEnd"), Qt::LeftButton);
-        QVERIFY(!w.form.isVisible());
-        QVERIFY(w.form.link().ending());
-        QVERIFY(w.boxes.messages.isEmpty());
-    }
 };
 
 QTEST_MAIN(Form1Test)

@@ -36,35 +36,6 @@ private:
     }
 
 private slots:
-    void connectsFreshAndLeavesTheConnectionOpen()
-    {
-        auto printer = printerAt(kLoopback);
-        QVERIFY(printer);
-        Rig rig(kLoopback);
-        rig.link.Connect_printer();
-        QVERIFY(rig.state.blnConnected);
-        QVERIFY(rig.view.messages.isEmpty());
-        QCOMPARE(rig.link.Winsock1.State(), int(SocketService::Connected));
-        QCOMPARE(rig.link.Winsock1.RemoteHost(), kLoopback);
-        QTRY_COMPARE_WITH_TIMEOUT(printer->connectionCount(), 1, kBound);
-        QVERIFY(!printer->closedByClient(0));
-    }
-
-    void secondCommandClosesTheFirstConnection()
-    {
-        auto printer = printerAt(kLoopback);
-        QVERIFY(printer);
-        Rig rig(kLoopback);
-        rig.link.Connect_printer();
-        QVERIFY(rig.link.SendData("one"));
-        rig.link.Connect_printer();
-        QVERIFY(rig.link.SendData("two"));
-        QTRY_COMPARE_WITH_TIMEOUT(printer->connectionCount(), 2, kBound);
-        QTRY_VERIFY_WITH_TIMEOUT(printer->closedByClient(0), kBound);
-        QTRY_COMPARE_WITH_TIMEOUT(printer->bytes(1), QByteArray("two"), kBound);
-        QCOMPARE(printer->bytes(0), QByteArray("one"));
-    }
-
     void failureIsReportedOnlyWhenTheTimeoutRunsOut_data()
     {
         QTest::addColumn<QString>("host");
@@ -95,23 +66,6 @@ private slots:
         QCOMPARE(rig.link.Winsock1.State(), int(SocketService::Closed));
         QVERIFY(!rig.link.SendData("x"));
         QCOMPARE(printer->connectionCount(), 0);
-    }
-
-    void connectionTestReportsBothOutcomes()
-    {
-        auto printer = printerAt(kLoopback);
-        QVERIFY(printer);
-        Rig rig(kLoopback);
-        rig.link.cmdConnect_Click();
-        QCOMPARE(rig.view.messages, QStringList{"Connect printer succeed!"});
-        QVERIFY(rig.state.blnConnected);
-        QTRY_COMPARE_WITH_TIMEOUT(printer->connectionCount(), 1, kBound);
-
-        printer.reset();
-        rig.link.cmdConnect_Click();
-        QCOMPARE(rig.view.messages.last(), QStringLiteral("Connect printer failed!"));
-        QVERIFY(!rig.state.blnConnected);
-        QCOMPARE(rig.link.Winsock1.State(), int(SocketService::Closed));
     }
 
     void peerClosedConnectionIsReplacedNotRefused()
@@ -247,35 +201,20 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(printer->closedByClient(0), kBound);
     }
 
-    void replacedConnectionThatNeverDrainsDoesNotBlockTheNext()
-    {
-        auto printer = printerAt(kLoopback);
-        QVERIFY(printer);
-        printer->setBehaviour(FakePrinter::Behaviour::NeverRead);
-        Rig rig(kLoopback);
-        rig.link.Connect_printer();
-        QVERIFY(rig.link.SendData(QByteArray(32 * 1024 * 1024, 'x')));
-        const auto stuck = rig.link.Winsock1.delivery();
-        printer->setBehaviour(FakePrinter::Behaviour::Record);
-        rig.link.Connect_printer();
-        QVERIFY(rig.state.blnConnected);
-        QVERIFY(rig.link.SendData("next"));
-        QTRY_COMPARE_WITH_TIMEOUT(printer->bytes(1), QByteArray("next"), kBound);
-        QVERIFY(!stuck->settled());
-        QCOMPARE(rig.link.Winsock1.drainingCount(), 1);
-    }
-
     void replacedConnectionWithoutProgressIsAbortedAndFreed()
     {
         auto printer = printerAt(kLoopback);
         QVERIFY(printer);
         printer->setBehaviour(FakePrinter::Behaviour::NeverRead);
         Rig rig(kLoopback);
-        rig.link.Winsock1.setDrainStallMs(300);
+        rig.link.Winsock1.setDrainStallMs(1000);
         rig.link.Connect_printer();
         QVERIFY(rig.link.SendData(QByteArray(32 * 1024 * 1024, 'x')));
         const auto stuck = rig.link.Winsock1.delivery();
-        rig.link.Winsock1.Close();
+        printer->setBehaviour(FakePrinter::Behaviour::Record);
+        rig.link.Connect_printer(); // the stuck one does not hold up the next command
+        QVERIFY(rig.link.SendData("next"));
+        QTRY_COMPARE_WITH_TIMEOUT(printer->bytes(1), QByteArray("next"), kBound);
         QCOMPARE(rig.link.Winsock1.drainingCount(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(rig.link.Winsock1.drainingCount(), 0, kBound);
         QVERIFY(stuck->broken);

@@ -28,26 +28,6 @@ private slots:
         QVERIFY(clock.elapsed() < qint64(ms) + 500);
     }
 
-    void abandonEndsTheDelayAtOnce()
-    {
-        bool ending = false;
-        QTimer::singleShot(20, this, [&] { ending = true; });
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(!Module1::Delay_ms(3000, [&] { return ending; }));
-        QVERIFY(clock.elapsed() < 1000);
-    }
-
-    void waitEndsAsSoonAsItsConditionHolds()
-    {
-        bool done = false;
-        QTimer::singleShot(30, this, [&] { done = true; });
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(Module1::waitUntil([&] { return done; }, QDeadlineTimer(3000), {}));
-        QVERIFY(done);
-        QVERIFY(clock.elapsed() < 1000);
-    }
 };
 
 QTEST_GUILESS_MAIN(Module1Test)
