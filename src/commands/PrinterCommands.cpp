@@ -34,10 +34,7 @@ void PrinterCommands::connectThenSend(const std::function<QByteArray()>& build)
 
 void PrinterCommands::sendBuilt(const QByteArray& frame)
 {
-    m_link.Connect_printer();
-    if (!m_state.blnConnected)
-        return;
-    send(frame);
+    connectThenSend([&frame] { return frame; });
 }
 
 void PrinterCommands::cmdSend_Click()
