@@ -1,6 +1,6 @@
 #include "app/Form1.h"
 #include "support/FakePrinter.h"
-#include "support/RecordingBoxes.h"
+#include "support/ShownWindow.h"
 #include "support/TestAddresses.h"
 
 #include <QElapsedTimer>
@@ -17,21 +17,6 @@ using TestAddresses::kPrinter;
 class ConnectTestTest : public QObject {
     Q_OBJECT
 
-private:
-    struct Shown {
-        RecordingBoxes boxes;
-        Form1 form;
-        Shown()
-        {
-            form.setMessageBoxes(&boxes);
-            form.show();
-        }
-        QPushButton* button(const char* name)
-        {
-            return form.findChild<QPushButton*>(QLatin1String(name));
-        }
-    };
-
 private slots:
     void init() { REQUIRE_LOCAL_ADDRESS(kPrinter); }
 
@@ -39,7 +24,7 @@ private slots:
     {
         FakePrinter printer;
         QVERIFY(printer.listen(QHostAddress(kPrinter)));
-        Shown w;
+        ShownWindow w;
         QTest::mouseClick(w.button("cmdConnect"), Qt::LeftButton);
         QCOMPARE(w.boxes.messages, QStringList{"Connect printer succeed!"});
         QVERIFY(w.form.state().blnConnected);
@@ -55,7 +40,7 @@ private slots:
     {
         SilentListener silent;
         QVERIFY(silent.listen(QHostAddress(kPrinter)));
-        Shown w;
+        ShownWindow w;
         const char* const reachable[] = {"cmdConnect", "cmdSetIP", "cmdID",
                                          "cmdSend",    "cmdCut",   "cmdCash"};
         QTimer::singleShot(200, this, [&] {
@@ -96,7 +81,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(16 << 20, 'n')) > 0);
         file.close();
 
-        auto* w = new Shown;
+        auto* w = new ShownWindow;
         w->form.commands().setProgramFolder(folder.path());
         QTimer::singleShot(100, this, [&] {
             if (closeBox)

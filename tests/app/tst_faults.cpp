@@ -1,6 +1,6 @@
 #include "app/Form1.h"
 #include "support/FakePrinter.h"
-#include "support/RecordingBoxes.h"
+#include "support/ShownWindow.h"
 #include "support/TestAddresses.h"
 
 #include <QClipboard>
@@ -16,21 +16,6 @@ using TestAddresses::kPrinter;
 class FaultsTest : public QObject {
     Q_OBJECT
 
-private:
-    struct Shown {
-        RecordingBoxes boxes;
-        Form1 form;
-        Shown()
-        {
-            form.setMessageBoxes(&boxes);
-            form.show();
-        }
-        QPushButton* button(const char* name)
-        {
-            return form.findChild<QPushButton*>(QLatin1String(name));
-        }
-    };
-
 private slots:
     void init() { REQUIRE_LOCAL_ADDRESS(kPrinter); }
 
@@ -45,7 +30,7 @@ private slots:
         QFETCH(FakePrinter::Behaviour, trouble);
         FakePrinter printer;
         QVERIFY(printer.listen(QHostAddress(kPrinter)));
-        Shown w;
+        ShownWindow w;
         // Every other connection goes wrong, as with a printer that takes only every other one.
         for (int i = 0; i < 4; ++i) {
             printer.setBehaviour(i % 2 ? trouble : FakePrinter::Behaviour::Record);
@@ -65,7 +50,7 @@ private slots:
     {
         FakePrinter printer;
         QVERIFY(printer.listen(QHostAddress(kPrinter)));
-        Shown w;
+        ShownWindow w;
         QVERIFY(QTest::qWaitForWindowActive(&w.form));
         // Right-to-left, combining, control and wide characters, far past every limit.
         const QString strange =

@@ -1,6 +1,6 @@
 #include "app/DefaultPrintText.h"
 #include "app/Form1.h"
-#include "support/RecordingBoxes.h"
+#include "support/ShownWindow.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -13,21 +13,6 @@ class Form1Test : public QObject {
     Q_OBJECT
 
 private:
-    struct Shown {
-        RecordingBoxes boxes;
-        Form1 form;
-        Shown()
-        {
-            form.setMessageBoxes(&boxes);
-            form.show();
-            form.activateWindow();
-        }
-        template <typename W = QWidget> W* get(const char* name)
-        {
-            return form.findChild<W*>(QLatin1String(name));
-        }
-    };
-
     static QString focusName()
     {
         return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
@@ -89,7 +74,7 @@ private slots:
         QFETCH(bool, visible);
         QFETCH(QColor, colour);
         QFETCH(double, points);
-        Shown w;
+        ShownWindow w;
         QWidget* widget = w.form.findChild<QWidget*>(name);
         QVERIFY(widget);
         QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), className);
@@ -120,7 +105,7 @@ private slots:
 
     void windowAsGiven()
     {
-        Shown w;
+        ShownWindow w;
         QCOMPARE(w.form.windowTitle(), QStringLiteral("Corvane V1.1"));
         QCOMPARE(w.form.size(), QSize(519, 324));
         QCOMPARE(w.get<QLineEdit>("txtCurIP")->maxLength(), 15);
@@ -174,7 +159,7 @@ private slots:
 
     void startsOnConnectTestAndTabsInTheGivenOrder()
     {
-        Shown w;
+        ShownWindow w;
         QVERIFY(QTest::qWaitForWindowActive(&w.form));
         QCOMPARE(focusName(), QStringLiteral("cmdConnect"));
         QStringList visited;
@@ -202,7 +187,7 @@ private slots:
     {
         QFETCH(QString, field);
         QFETCH(bool, byMouse);
-        Shown w;
+        ShownWindow w;
         QVERIFY(QTest::qWaitForWindowActive(&w.form));
         auto* edit = w.form.findChild<QLineEdit*>(field);
         const QString text = edit->text();
@@ -223,7 +208,7 @@ private slots:
 
     void emptyFieldGetsAnEmptySelectionAtTheStart()
     {
-        Shown w;
+        ShownWindow w;
         QVERIFY(QTest::qWaitForWindowActive(&w.form));
         auto* edit = w.get<QLineEdit>("txtID");
         edit->clear();
@@ -250,7 +235,7 @@ private slots:
     {
         QFETCH(QString, field);
         QFETCH(QString, expected);
-        Shown w;
+        ShownWindow w;
         QVERIFY(QTest::qWaitForWindowActive(&w.form));
         auto* edit = w.form.findChild<QLineEdit*>(field);
         edit->setFocus(Qt::TabFocusReason);
@@ -264,7 +249,7 @@ private slots:
     // out of the field; the button never sees it.
     void checkMessageLeavesNoButtonDrawnPressed()
     {
-        Shown w;
+        ShownWindow w;
         QVERIFY(QTest::qWaitForWindowActive(&w.form));
         auto* field = w.get<QLineEdit>("txtSetIP");
         field->setFocus(Qt::MouseFocusReason);
@@ -278,7 +263,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!button->isDown(), 2000);
         QVERIFY(!w.form.state().blnSetIPValid);
     }
-
 };
 
 QTEST_MAIN(Form1Test)
