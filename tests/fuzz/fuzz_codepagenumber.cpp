@@ -1,17 +1,22 @@
-// libFuzzer target for the code page number reader; build with -DCORVANE_FUZZ=ON and clang.
-#include "CodePageProperties.h"
+// Fuzz target for the code page number reader: no crash or undefined behaviour on any text, and
+// blanks between the characters or a letter after them never change the reading.
+#include "commands/CodePageNumber.h"
 
 #include <QString>
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    if (const QString broken = checkCodePageProperties(text); !broken.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(broken));
+    const CodePageNumber read = readCodePageNumber(text);
+    QString spaced;
+    for (QChar c : text)
+        spaced += u' ' + QString(c);
+    if (readCodePageNumber(spaced + u'\t') != read || readCodePageNumber(text + u'z') != read) {
+        std::fprintf(stderr, "blanks or a trailing letter changed the reading of \"%s\"\n",
+                     qUtf8Printable(text));
         std::abort();
     }
     return 0;

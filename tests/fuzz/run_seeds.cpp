@@ -1,6 +1,4 @@
-// Runs a fuzz target's seed files once each, so the normal suite holds every seed to the
-// target's checks without libFuzzer.
-
+// Runs each seed file of a fuzz target once, so the suite holds the seeds to its checks.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -13,16 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 int main(int argc, char* argv[])
 {
     int count = 0;
-    for (int a = 1; a < argc; ++a) {
-        for (const auto& entry : std::filesystem::directory_iterator(argv[a])) {
-            if (!entry.is_regular_file())
-                continue;
-            std::ifstream file(entry.path(), std::ios::binary);
-            const std::vector<char> bytes{std::istreambuf_iterator<char>(file), {}};
-            LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                   bytes.size());
-            ++count;
-        }
+    for (const auto& entry : std::filesystem::directory_iterator(argc == 2 ? argv[1] : "")) {
+        std::ifstream file(entry.path(), std::ios::binary);
+        const std::vector<char> bytes{std::istreambuf_iterator<char>(file), {}};
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+        ++count;
     }
     std::printf("%d seeds run\n", count);
     return count > 0 ? 0 : 1; // no seed found is a broken set-up, not a pass
