@@ -1,4 +1,4 @@
-#include "commands/Bench.h"
+#include "support/WindowRig.h"
 #include "entry/FieldChecks.h"
 
 #include <QPushButton>
@@ -39,7 +39,7 @@ private slots:
     void init()
     {
         REQUIRE_LOCAL_ADDRESS(TestAddresses::kPrinter);
-        m_bench = std::make_unique<Bench>();
+        m_bench = std::make_unique<WindowRig>();
     }
     void cleanup() { m_bench.reset(); }
 
@@ -74,7 +74,7 @@ private slots:
     void confirmedChangeGoesOut()
     {
         QFETCH(Change, change);
-        Bench& b = *m_bench;
+        WindowRig& b = *m_bench;
         QVERIFY(b.listen());
         FakePrinter moved;
         if (!change.movedTo.isEmpty()) {
@@ -131,7 +131,7 @@ private slots:
     void refusedEntrySendsNothing()
     {
         QFETCH(Refusal, refusal);
-        Bench& b = *m_bench;
+        WindowRig& b = *m_bench;
         QList<qsizetype> asked;
         b.boxes.onMessage = [&](const QString&) { asked << b.boxes.questions.size(); };
         b.typeInto(refusal.field, refusal.text);
@@ -152,7 +152,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<Bench> m_bench;
+    std::unique_ptr<WindowRig> m_bench;
 };
 
 QTEST_MAIN(TestNetworkCommands)

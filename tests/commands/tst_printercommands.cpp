@@ -1,4 +1,4 @@
-#include "commands/Bench.h"
+#include "support/WindowRig.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -39,7 +39,7 @@ private slots:
     void init()
     {
         REQUIRE_LOCAL_ADDRESS(TestAddresses::kPrinter);
-        m_bench = std::make_unique<Bench>();
+        m_bench = std::make_unique<WindowRig>();
     }
     void cleanup() { m_bench.reset(); }
 
@@ -75,7 +75,7 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QString, input);
         QFETCH(QByteArray, hex);
-        Bench& b = *m_bench;
+        WindowRig& b = *m_bench;
         QVERIFY(b.listen());
         auto enter = [&] {
             if (button == u"Command3")
@@ -101,7 +101,7 @@ private slots:
 
     void defaultTextThenCutMakeTwoConnections()
     {
-        Bench& b = *m_bench;
+        WindowRig& b = *m_bench;
         QVERIFY(b.listen());
         b.click("cmdSend");
         b.click("cmdCut");
@@ -130,7 +130,7 @@ private slots:
     {
         QFETCH(QString, button);
         QFETCH(QString, codePage);
-        Bench& b = *m_bench;
+        WindowRig& b = *m_bench;
         b.form.state().blnCurIPValid = !codePage.isNull();
         b.child("txtcodepage")->setText(codePage);
         b.click(button);
@@ -174,7 +174,7 @@ private slots:
         QFETCH(FakePrinter::Behaviour, printer);
         QFETCH(bool, cutDuringWait);
         QFETCH(QString, message);
-        Bench& bench = *m_bench;
+        WindowRig& bench = *m_bench;
         bench.printer.setBehaviour(printer, 64 * 1024);
         QVERIFY(bench.listen());
         QFile data(bench.folder.filePath(QString::fromLatin1(PrinterCommands::kNvDataFileName)));
@@ -212,7 +212,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<Bench> m_bench;
+    std::unique_ptr<WindowRig> m_bench;
 };
 
 QTEST_MAIN(TestPrinterCommands)

@@ -1,4 +1,4 @@
-#include "commands/Bench.h"
+#include "support/WindowRig.h"
 #include "entry/FieldChecks.h"
 
 using namespace FieldMessages;
@@ -19,7 +19,7 @@ struct Leave {
 class TestFieldChecks : public QObject {
     Q_OBJECT
 private slots:
-    void init() { m_bench = std::make_unique<Bench>(); }
+    void init() { m_bench = std::make_unique<WindowRig>(); }
     void cleanup() { m_bench.reset(); }
 
     void leavingAField_data()
@@ -50,7 +50,7 @@ private slots:
     void leavingAField()
     {
         QFETCH(Leave, row);
-        Bench& b = *m_bench;
+        WindowRig& b = *m_bench;
         QList<bool> flagWhileShown; // the flag falls only after the box is dismissed
         b.boxes.onMessage = [&](const QString&) {
             flagWhileShown << b.form.state().*row.flag;
@@ -74,7 +74,7 @@ private slots:
 
     void everyLossOfFocusRunsTheCheckAgain()
     {
-        Bench& b = *m_bench;
+        WindowRig& b = *m_bench;
         const bool& valid = b.form.state().blnSetIPValid;
         b.typeInto("txtSetIP", "1.2.3");
         leave("txtMac0");
@@ -103,7 +103,7 @@ private:
             m_bench->click(by);
     }
 
-    std::unique_ptr<Bench> m_bench;
+    std::unique_ptr<WindowRig> m_bench;
 };
 
 QTEST_MAIN(TestFieldChecks)

@@ -16,9 +16,6 @@ struct ShownWindow {
         form.show();
         form.activateWindow();
     }
-    template <typename W = QWidget> W* get(const char* name)
-    {
-        return form.findChild<W*>(QLatin1String(name));
-    }
-    QPushButton* button(const char* name) { return get<QPushButton>(name); }
+    template <typename W = QWidget> W* get(const QString& name) { return form.findChild<W*>(name); }
+    QPushButton* button(const char* name) { return get<QPushButton>(QLatin1String(name)); }
 };

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "app/Form1.h"
 #include "support/FakePrinter.h"
-#include "support/RecordingBoxes.h"
+#include "support/ShownWindow.h"
 #include "support/TestAddresses.h"
 
 #include <QApplication>
@@ -18,25 +17,18 @@ inline QString msg(const char* text)
 }
 
 // The real window driven by mouse and keyboard, its boxes recorded, a fake printer to listen.
-struct Bench {
+struct WindowRig : ShownWindow {
     FakePrinter printer;
-    RecordingBoxes boxes;
-    Form1 form;
     QTemporaryDir folder;
 
-    Bench()
+    WindowRig()
     {
-        form.setMessageBoxes(&boxes);
         form.commands().setProgramFolder(folder.path());
-        form.show();
         (void)QTest::qWaitForWindowActive(&form); // typeInto() fails if it never was
     }
 
     bool listen() { return printer.listen(QHostAddress(TestAddresses::kPrinter)); }
-    template <class T = QLineEdit> T* child(const QString& name)
-    {
-        return form.findChild<T*>(name);
-    }
+    template <class T = QLineEdit> T* child(const QString& name) { return get<T>(name); }
     static QString focusName()
     {
         return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
