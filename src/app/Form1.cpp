@@ -47,14 +47,14 @@ QFont fontOf(const QStringList& families, double points)
     return font;
 }
 
-// Where SimSun or MS Sans Serif is missing, a common font takes its place, and a font with
-// Chinese glyphs serves only the characters that need it: loading a CJK font for Latin text
-// would cost start-up time and memory for nothing.
+// Where SimSun is missing, another font with Chinese glyphs takes its place: its Latin letters
+// and digits are half as wide as they are high, as SimSun's are, so the addresses fit their
+// boxes as they were drawn for.
 QFont songti(double points)
 {
     return fontOf({QStringLiteral("SimSun"), QStringLiteral("宋体"), QStringLiteral("NSimSun"),
-                   QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
-                   QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")},
+                   QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+                   QStringLiteral("DejaVu Sans")},
                   points);
 }
 

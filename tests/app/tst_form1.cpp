@@ -125,6 +125,30 @@ private slots:
         QCOMPARE(w.form.languageIndex(), -1);
     }
 
+    // The substitute for a missing SimSun must keep digits as narrow as SimSun's, or the longest
+    // address a field takes no longer fits its box.
+    void longestAddressFitsItsField_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("longest");
+        QTest::newRow("txtCurIP") << "txtCurIP"
+                                  << "255.255.255.255";
+        QTest::newRow("txtSetIP") << "txtSetIP"
+                                  << "255.255.255.255";
+        QTest::newRow("txtID") << "txtID"
+                               << "255-255-255-255-255";
+    }
+    void longestAddressFitsItsField()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, longest);
+        ShownWindow w;
+        auto* edit = w.get<QLineEdit>(field);
+        const int room = edit->width() - 8; // frame and text margins
+        QVERIFY2(QFontMetrics(edit->font()).horizontalAdvance(longest) <= room,
+                 qPrintable(QFontInfo(edit->font()).family()));
+    }
+
     void defaultPrintTextKeepsEveryLine()
     {
         const QString text = defaultPrintText();
