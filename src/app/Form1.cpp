@@ -67,8 +67,8 @@ QFont sansSerif(double points)
 }
 
 // The language list: a drop-down list with an edit field. The edit field lays its Chinese text
-// out as soon as it exists, which loads a CJK font (some 3 MiB); since the list starts hidden,
-// the field is made when the list is first shown.
+// out as soon as it exists, which brings some 3 MiB of CJK glyph data into memory; since the
+// list starts hidden, the field is made when the list is first shown.
 class LanguageList : public QComboBox {
 public:
     using QComboBox::QComboBox;
