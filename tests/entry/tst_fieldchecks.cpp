@@ -15,7 +15,7 @@ struct Leave {
 
 } // namespace
 
-// The checks in the real window as a user meets them; no command button is clicked.
+// The checks in the real window as a user meets them.
 class TestFieldChecks : public QObject {
     Q_OBJECT
 private slots:
