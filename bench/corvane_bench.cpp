@@ -4,7 +4,7 @@
 // command. `corvane_bench --case NAME` runs one case and prints its raw figures.
 #include "Sink.h"
 #include "app/Form1.h"
-#include "commands/NvImageFile.h"
+#include "core/NvImageFile.h"
 #include "link/Module1.h"
 #include "support/FakePrinter.h"
 #include "support/RecordingBoxes.h"

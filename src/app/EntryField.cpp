@@ -7,12 +7,24 @@ EntryField::EntryField(QWidget* parent)
     : QLineEdit(parent)
 {}
 
+void EntryField::giveFocus()
+{
+    setFocus(Qt::OtherFocusReason);
+    m_given = !hasFocus();
+}
+
 void EntryField::focusInEvent(QFocusEvent* event)
 {
     QLineEdit::focusInEvent(event);
+    // Coming back to the window, from another application or a message box, is no new focus:
+    // the caret stays where the user left it.
+    const Qt::FocusReason reason = event->reason();
+    const bool returning = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+    if (returning && !std::exchange(m_given, false))
+        return;
     // The press that gave the focus by mouse places the caret afterwards, undoing a selection
     // made here; so the handler runs again once that press is through.
-    m_selectAfterPress = event->reason() == Qt::MouseFocusReason;
+    m_selectAfterPress = reason == Qt::MouseFocusReason;
     emit gotFocus();
 }
 
@@ -32,6 +44,7 @@ void EntryField::focusOutEvent(QFocusEvent* event)
     const Qt::FocusReason reason = event->reason();
     if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
         return;
+    m_given = false;
     const QWidget* next = QApplication::focusWidget();
     if (next && next != this && next->window() == window())
         emit lostFocus();

@@ -9,6 +9,10 @@ class EntryField : public QLineEdit {
 public:
     explicit EntryField(QWidget* parent = nullptr);
 
+    // Focus given by a handler: reported as gained even when the window is not active yet (a
+    // message box just closed), in which case the focus arrives only with the window.
+    void giveFocus();
+
 signals:
     void gotFocus();
     void lostFocus();
@@ -20,4 +24,5 @@ protected:
 
 private:
     bool m_selectAfterPress = false;
+    bool m_given = false;
 };

@@ -3,17 +3,20 @@
 #include "DefaultPrintText.h"
 #include "EntryField.h"
 #include "MessageBoxes.h"
+#include "core/Catalogue.h"
+#include "core/Defaults.h"
+#include "core/Frames.h"
 #include "entry/FieldChecks.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTimer>
 
 namespace {
@@ -165,13 +168,14 @@ void Form1::buildControls()
 
     lblCurIP = makeLabel(this, "lblCurIP", QStringLiteral("Printer current  IP address:"),
                          twips(240, 240, 2295, 615), 14.25);
-    txtCurIP = makeEdit<EntryField>(this, "txtCurIP", QStringLiteral("192.168.123.100"),
-                                    twips(2520, 360, 2655, 495), songti(15.75), kBlue, 15);
+    txtCurIP =
+        makeEdit<EntryField>(this, "txtCurIP", QString::fromLatin1(Defaults::kCurrentAddress),
+                             twips(2520, 360, 2655, 495), songti(15.75), kBlue, 15);
     cmdConnect =
         makeButton(this, "cmdConnect", QStringLiteral("Connect Test"), twips(5400, 360, 2175, 495));
     Label1 = makeLabel(this, "Label1", QStringLiteral("Printer set new IP address:"),
                        twips(240, 960, 2295, 615), 14.25);
-    txtSetIP = makeEdit<EntryField>(this, "txtSetIP", QStringLiteral("192.168.123.200"),
+    txtSetIP = makeEdit<EntryField>(this, "txtSetIP", QString::fromLatin1(Defaults::kNewAddress),
                                     twips(2520, 1080, 2655, 495), songti(15.75), kDarkRed, 15);
     cmdSetIP = makeButton(this, "cmdSetIP", QStringLiteral("Set New IP Address"),
                           twips(5400, 1080, 2175, 495));
@@ -181,7 +185,7 @@ void Form1::buildControls()
                                   twips(2520, 1800, 375, 495), songti(10.5), kDarkRed);
     txtMac0->setReadOnly(true); // shows its text and takes the focus, but accepts no typing
     txtMac0->setFocusPolicy(Qt::StrongFocus);
-    txtID = makeEdit<EntryField>(this, "txtID", QStringLiteral("128-128-128-128-128"),
+    txtID = makeEdit<EntryField>(this, "txtID", QString::fromLatin1(Defaults::kEthernetIdParts),
                                  twips(2880, 1800, 2295, 495), songti(10.5), kDarkRed, 19);
     cmdID = makeButton(this, "cmdID", QStringLiteral("Set New Ethernet ID"),
                        twips(5400, 1800, 2175, 495));
@@ -222,8 +226,9 @@ void Form1::buildControls()
         makeButton(this, "Command1", QStringLiteral("OstrikARM"), twips(3960, 5640, 1815, 615));
     Command2 =
         makeButton(this, "Command2", QStringLiteral("VelmarARM"), twips(5880, 5640, 1815, 615));
-    txtcodepage = makeEdit<QLineEdit>(this, "txtcodepage", QStringLiteral("10"),
-                                      twips(120, 6480, 1695, 495), sansSerif(13.5), kRed);
+    txtcodepage =
+        makeEdit<QLineEdit>(this, "txtcodepage", QString::fromLatin1(Defaults::kCodePageText),
+                            twips(120, 6480, 1695, 495), sansSerif(13.5), kRed);
     Command8 = makeButton(this, "Command8", QStringLiteral("设置默认代码页"),
                           twips(2040, 6480, 1815, 615));
     Command9 =
@@ -284,15 +289,15 @@ void Form1::Form_Load()
 {
     m_form.blnCurIPValid = true;
     m_form.blnSetIPValid = true;
-    m_form.bytNewIP = {192, 168, 123, 200};
-    m_form.bytNewID = {0, 128, 128, 128, 128, 128};
+    m_form.bytNewIP = Defaults::kNewIP;
+    m_form.bytNewID = Defaults::kNewID;
     m_form.blnIDValid = true;
-    m_form.bytIPCmdHead = {0x1F, 0x1B, 0x1F, 0x91, 0x00, 0x49, 0x50};
-    m_form.bytIDCmdHead = {0x1F, 0x1B, 0x1F, 0x91, 0x00, 0x49, 0x44};
-    comLanguage->addItems({QStringLiteral("中文简体"), QStringLiteral("中文繁体"),
-                           QStringLiteral("韩文"), QStringLiteral("日文")});
+    m_form.bytIPCmdHead = Frames::kIPCmdHead;
+    m_form.bytIDCmdHead = Frames::kIDCmdHead;
+    for (const Catalogue::LanguageName& language : Catalogue::kLanguages)
+        comLanguage->addItem(QString::fromUtf8(language.caption));
     comLanguage->setCurrentIndex(0);
-    m_link.Winsock1.Close();
+    m_link.closeSocket();
     m_form.blnConnected = false;
 }
 
@@ -356,9 +361,13 @@ QLineEdit* Form1::lineEdit(Field field) const
 
 QString Form1::text(Field field) const
 {
-    if (field == Field::Char)
-        return txtChar->toPlainText().replace(u'\n', QStringLiteral("\r\n"));
-    return lineEdit(field)->text();
+    if (field != Field::Char)
+        return lineEdit(field)->text();
+    // The document's own characters: toPlainText() would turn a no-break space into a space.
+    QString text = txtChar->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+    return text;
 }
 
 void Form1::setText(Field field, const QString& text)
@@ -371,7 +380,9 @@ void Form1::setText(Field field, const QString& text)
 
 void Form1::setFocus(Field field)
 {
-    if (field == Field::Char)
+    if (auto* entry = qobject_cast<EntryField*>(lineEdit(field)))
+        entry->giveFocus();
+    else if (field == Field::Char)
         txtChar->setFocus(Qt::OtherFocusReason);
     else
         lineEdit(field)->setFocus(Qt::OtherFocusReason);
@@ -415,9 +426,4 @@ bool Form1::askYesNo(const QString& text)
 void Form1::setMessageBoxes(MessageBoxes* boxes)
 {
     m_boxes = boxes ? boxes : m_defaultBoxes.get();
-}
-
-void Form1::flushPendingSends(int msecs)
-{
-    m_link.Winsock1.flush(QDeadlineTimer(msecs));
 }

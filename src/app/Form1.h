@@ -2,8 +2,8 @@
 
 #include "commands/NetworkCommands.h"
 #include "commands/PrinterCommands.h"
-#include "link/FormState.h"
-#include "link/FormView.h"
+#include "form/FormState.h"
+#include "form/FormView.h"
 #include "link/PrinterLink.h"
 
 #include <QWidget>
@@ -39,9 +39,6 @@ public:
     FormState& state() { return m_form; }
     PrinterLink& link() { return m_link; }
     PrinterCommands& commands() { return m_commands; }
-
-    // Gives bytes still queued for the printer a short time to leave; for the program's end.
-    void flushPendingSends(int msecs);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,8 +1,10 @@
 #include "MessageBoxes.h"
 
+#include "core/Texts.h"
+
 #include <QMessageBox>
 
-const QString MessageBoxes::kTitle = QStringLiteral("Corvane");
+const QString MessageBoxes::kTitle = QString::fromLatin1(Texts::kTitle);
 
 void MessageBoxes::message(QWidget* parent, const QString& text)
 {

@@ -1,4 +1,5 @@
 #include "Form1.h"
+#include "link/Connection.h"
 
 #include <QApplication>
 
@@ -11,8 +12,9 @@ int main(int argc, char* argv[])
         Form1 window;
         window.show();
         status = QApplication::exec();
-        // Bytes handed to a connection just before the end still reach the printer.
-        window.flushPendingSends(1000);
     }
+    // The window is gone; the process stays until what was handed to the printers has reached
+    // them, each connection bounded by its own no-progress limit.
+    Connection::awaitRetired();
     return status;
 }

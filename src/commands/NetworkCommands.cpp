@@ -1,11 +1,32 @@
 #include "NetworkCommands.h"
 
-#include "NetworkFrames.h"
-#include "link/FormState.h"
-#include "link/FormView.h"
+#include "core/Catalogue.h"
+#include "core/Outcome.h"
+#include "core/Texts.h"
+#include "form/FormState.h"
+#include "form/FormView.h"
 #include "link/PrinterLink.h"
 
-using namespace NetworkMessages;
+#include <algorithm>
+
+using namespace Texts;
+
+namespace {
+
+Catalogue::Sends setIPSends(const FormState& state)
+{
+    return Catalogue::sends(Catalogue::Id::SetIp, Catalogue::IPv4{state.bytNewIP});
+}
+
+// bytNewID[0] is the fixed first byte, which the catalogue puts in front itself.
+Catalogue::Sends setIDSends(const FormState& state)
+{
+    Catalogue::EthernetId id{};
+    std::copy(state.bytNewID.begin() + 1, state.bytNewID.end(), id.parts.begin());
+    return Catalogue::sends(Catalogue::Id::SetId, id);
+}
+
+} // namespace
 
 // What sets the two commands apart: the entry they carry, its check's flag, their words and
 // their frame.
@@ -13,8 +34,8 @@ struct NetworkChange {
     Field field;
     bool FormState::*valid;
     const char* refusal;
-    const char* question;
-    NetworkFrames::Frame (*frame)(const FormState&);
+    Catalogue::Id command;
+    Catalogue::Sends (*sends)(const FormState&);
 };
 
 namespace {
@@ -22,13 +43,13 @@ namespace {
 const NetworkChange kSetIP{.field = Field::SetIP,
                            .valid = &FormState::blnSetIPValid,
                            .refusal = kRefuseSetIP,
-                           .question = kAskSetIP,
-                           .frame = NetworkFrames::setIPFrame};
+                           .command = Catalogue::Id::SetIp,
+                           .sends = setIPSends};
 const NetworkChange kSetID{.field = Field::ID,
                            .valid = &FormState::blnIDValid,
                            .refusal = kRefuseID,
-                           .question = kAskID,
-                           .frame = NetworkFrames::setIDFrame};
+                           .command = Catalogue::Id::SetId,
+                           .sends = setIDSends};
 
 } // namespace
 
@@ -66,16 +87,14 @@ std::optional<QString> NetworkCommands::confirmAndSend(const NetworkChange& chan
     }
     // Taken before the question: the fields can be edited and checked again while the
     // connection is awaited, and what goes out must be what the user confirmed.
-    const NetworkFrames::Frame frame = change.frame(m_state);
-    const QString question = QString::fromLatin1(change.question) + text + QStringLiteral("\r\n") +
-                             QString::fromLatin1(kAreYouSure);
-    if (!m_view.askYesNo(question))
+    const Catalogue::Sends sends = change.sends(m_state);
+    if (!m_view.askYesNo(Outcomes::confirmation(change.command, text)))
         return std::nullopt;
 
     m_link.Connect_printer();
     if (!m_state.blnConnected)
         return std::nullopt; // the link has told the user why
-    if (!m_link.SendData(frame.head) || !m_link.SendData(frame.address)) {
+    if (!m_link.SendData(sends)) {
         m_link.sendFailed();
         return std::nullopt;
     }

@@ -26,13 +26,3 @@ private:
     FormView& m_view;
     FormState& m_state;
 };
-
-// The texts of the two commands, shared with the tests that read them off the window.
-namespace NetworkMessages {
-inline const char* const kRefuseSetIP = "Please input correct set new IP address";
-inline const char* const kRefuseID = "Please input correct set new Ethernet ID";
-inline const char* const kAskSetIP = "The printer IP address will be modified as ";
-// The 0- stands for the fixed first byte, so the question shows all six parts.
-inline const char* const kAskID = "The printer Ethernet ID will be modified as 0-";
-inline const char* const kAreYouSure = "Are you sure?";
-} // namespace NetworkMessages

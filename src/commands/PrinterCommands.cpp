@@ -1,16 +1,14 @@
 #include "PrinterCommands.h"
 
-#include "AnsiCodePage.h"
-#include "CodePageNumber.h"
-#include "Frames.h"
-#include "NvImageFile.h"
-#include "link/FormView.h"
-#include "link/Module1.h"
+#include "core/AnsiCodePage.h"
+#include "core/CodePageNumber.h"
+#include "core/NvImageFile.h"
+#include "form/FormView.h"
 #include "link/PrinterLink.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
+
+using Catalogue::Id;
 
 PrinterCommands::PrinterCommands(PrinterLink& link, FormView& view, FormState& state)
     : m_link(link)
@@ -18,64 +16,62 @@ PrinterCommands::PrinterCommands(PrinterLink& link, FormView& view, FormState& s
     , m_state(state)
 {}
 
-void PrinterCommands::send(const QByteArray& frame)
-{
-    if (!m_link.SendData(frame))
-        m_link.sendFailed();
-}
-
-void PrinterCommands::connectThenSend(const std::function<QByteArray()>& build)
+void PrinterCommands::connectThenSend(const std::function<Catalogue::Sends()>& build)
 {
     m_link.Connect_printer();
     if (!m_state.blnConnected)
         return;
-    send(build());
+    if (!m_link.SendData(build()))
+        m_link.sendFailed();
 }
 
-void PrinterCommands::sendBuilt(const QByteArray& frame)
+void PrinterCommands::sendBuilt(const Catalogue::Sends& sends)
 {
-    connectThenSend([&frame] { return frame; });
+    connectThenSend([&sends] { return sends; });
 }
 
 void PrinterCommands::cmdSend_Click()
 {
     // The text is read only once the connection stands: whatever the box holds then is printed.
-    connectThenSend([this] { return AnsiCodePage::fromText(m_view.text(Field::Char)); });
+    connectThenSend([this] {
+        return Catalogue::sends(Id::Print,
+                                Catalogue::Text{m_view.text(Field::Char), AnsiCodePage::system()});
+    });
 }
 
 void PrinterCommands::cmdCut_Click()
 {
-    connectThenSend(&Frames::cutPaper);
+    connectThenSend([] { return Catalogue::sends(Id::Cut); });
 }
 
 void PrinterCommands::cmdCash_Click()
 {
-    connectThenSend(&Frames::cashDrawer);
+    connectThenSend([] { return Catalogue::sends(Id::Drawer); });
 }
 
 void PrinterCommands::Command1_Click()
 {
-    sendBuilt(Frames::ostrikArm());
+    sendBuilt(Catalogue::sends(Id::Arm, Catalogue::Arm{Catalogue::ArmBoard::Ostrik}));
 }
 
 void PrinterCommands::Command2_Click()
 {
-    sendBuilt(Frames::velmarArm());
+    sendBuilt(Catalogue::sends(Id::Arm, Catalogue::Arm{Catalogue::ArmBoard::Velmar}));
 }
 
 void PrinterCommands::Command3_Click()
 {
-    sendBuilt(Frames::setLanguage(m_view.languageIndex()));
+    sendBuilt(Catalogue::sends(Id::Language, Catalogue::Language{m_view.languageIndex()}));
 }
 
 void PrinterCommands::Command4_Click()
 {
-    sendBuilt(Frames::blackMarkOn());
+    sendBuilt(Catalogue::sends(Id::BlackMark, Catalogue::BlackMark{true}));
 }
 
 void PrinterCommands::Command5_Click()
 {
-    sendBuilt(Frames::blackMarkOff());
+    sendBuilt(Catalogue::sends(Id::BlackMark, Catalogue::BlackMark{false}));
 }
 
 void PrinterCommands::Command8_Click()
@@ -83,17 +79,17 @@ void PrinterCommands::Command8_Click()
     const CodePageNumber codePage = readCodePageNumber(m_view.text(Field::CodePage));
     if (codePage.status == CodePageNumber::Status::OutOfRange) {
         // One byte carries the code page; anything else is refused before a connection is made.
-        m_view.showMessage(QString::fromLatin1(CommandMessages::kCodePageOutOfRange));
+        m_view.showMessage(Outcomes::windowText(Outcome::InvalidInput, Id::CodePage));
         m_view.setFocus(Field::CodePage);
         m_view.setSelection(Field::CodePage, 0, int(m_view.text(Field::CodePage).size()));
         return;
     }
-    sendBuilt(Frames::setDefaultCodePage(codePage.value));
+    sendBuilt(Catalogue::sends(Id::CodePage, Catalogue::CodePage{codePage.value}));
 }
 
 void PrinterCommands::Command7_Click()
 {
-    sendBuilt(Frames::printNvImage());
+    sendBuilt(Catalogue::sends(Id::NvPrint));
 }
 
 void PrinterCommands::Command6_Click()
@@ -102,51 +98,24 @@ void PrinterCommands::Command6_Click()
     if (!m_state.blnConnected)
         return;
 
-    QFile file(QDir(m_programFolder).filePath(QString::fromLatin1(kNvDataFileName)));
-    const NvImageFile image = NvImageFile::readWhole(file);
+    const NvImageFile image =
+        NvImageFile::read(QDir(m_programFolder).filePath(QString::fromLatin1(kNvDataFileName)));
     // This connection's record: it goes on counting even if a click during the wait below
-    // replaces the connection and the replaced one drains in the background.
-    const std::shared_ptr<const DeliveryStatus> delivery = m_link.Winsock1.delivery();
-    if (image.status() != NvImageFile::Status::Read || !delivery ||
-        !m_link.SendData(image.bytes())) {
-        file.close();
+    // replaces the connection and the replaced one delivers in the background.
+    const PrinterLink::Ticket download = m_link.ticket();
+    if (image.status() != NvImageFile::Status::Read ||
+        !m_link.SendData(Catalogue::sends(Id::NvDownload, Catalogue::Bytes{image.bytes()}))) {
         m_link.sendFailed();
         return;
     }
-    file.close();
 
     if (!m_link.Delay_ms(kNvDownloadWaitMs))
         return; // the program is ending
-    switch (awaitDelivery(delivery)) {
-    case Delivery::Abandoned:
-        return;
-    case Delivery::Failed:
-        // The failure path closes the download's own connection, not one a later click opened.
-        if (m_link.Winsock1.delivery() == delivery)
-            m_link.sendFailed();
-        else
-            m_view.showMessage(QString::fromLatin1(LinkMessages::kTransmitFailed));
-        return;
-    case Delivery::Complete:
-        m_view.showMessage(QString::fromUtf8(CommandMessages::kNvDownloadComplete));
-        return;
-    }
-}
-
-// Success is reported only once every byte of the file has left, however long a slow printer
-// takes to read them, unless they stand still as long as the socket lets a replaced connection.
-PrinterCommands::Delivery
-PrinterCommands::awaitDelivery(const std::shared_ptr<const DeliveryStatus>& delivery)
-{
-    while (!delivery->settled()) {
-        const qint64 written = delivery->written;
-        const bool more = Module1::waitUntil(
-            [&] { return delivery->settled() || delivery->written != written; },
-            QDeadlineTimer(m_link.Winsock1.drainStallMs()), [this] { return m_link.ending(); });
-        if (!more)
-            return Delivery::Abandoned;
-        if (!delivery->settled() && delivery->written == written)
-            return Delivery::Failed; // stalled
-    }
-    return delivery->broken ? Delivery::Failed : Delivery::Complete;
+    // Success only once the printer has every byte, however long a slow printer takes to read
+    // them, unless they stand still for the connection's stall bound.
+    const Outcome outcome = m_link.awaitDelivery(download);
+    if (outcome == Outcome::SendFailed && m_link.isCurrent(download))
+        m_link.sendFailed();
+    else if (outcome != Outcome::Sent) // Sent: the program is ending
+        m_view.showMessage(Outcomes::windowText(outcome, Id::NvDownload));
 }

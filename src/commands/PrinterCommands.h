@@ -1,18 +1,17 @@
 #pragma once
 
-#include <QByteArray>
+#include "core/Catalogue.h"
+
 #include <QString>
 
 #include <functional>
-#include <memory>
 
 class FormView;
 class PrinterLink;
-struct DeliveryStatus;
 struct FormState;
 
 // The handlers of the print, cut and cash drawer buttons and of the hidden settings and NV bit
-// image group. Each asks the link for a fresh connection and sends one frame on it.
+// image group. Each asks the link for a fresh connection and sends its command's bytes on it.
 class PrinterCommands {
 public:
     PrinterCommands(PrinterLink& link, FormView& view, FormState& state);
@@ -37,22 +36,13 @@ public:
     static constexpr int kNvDownloadWaitMs = 3000;
 
 private:
-    enum class Delivery { Complete, Failed, Abandoned };
-
-    // Connects first and builds the frame only once the connection stands.
-    void connectThenSend(const std::function<QByteArray()>& build);
-    // Sends a frame built before the connection was asked for.
-    void sendBuilt(const QByteArray& frame);
-    void send(const QByteArray& frame);
-    Delivery awaitDelivery(const std::shared_ptr<const DeliveryStatus>& delivery);
+    // Connects first and builds the sends only once the connection stands.
+    void connectThenSend(const std::function<Catalogue::Sends()>& build);
+    // Sends what was built before the connection was asked for.
+    void sendBuilt(const Catalogue::Sends& sends);
 
     PrinterLink& m_link;
     FormView& m_view;
     FormState& m_state;
     QString m_programFolder;
 };
-
-namespace CommandMessages {
-inline const char* const kCodePageOutOfRange = "The code page must be a number from 0 to 255.";
-inline const char* const kNvDownloadComplete = "恭喜您！NV下载完成。"; // UTF-8
-} // namespace CommandMessages

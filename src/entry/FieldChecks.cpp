@@ -1,14 +1,15 @@
 #include "FieldChecks.h"
 
-#include "AddressCheck.h"
-#include "link/FormState.h"
-#include "link/FormView.h"
+#include "core/Address.h"
+#include "core/Texts.h"
+#include "form/FormState.h"
+#include "form/FormView.h"
 
 #include <QScopedValueRollback>
 
 #include <span>
 
-using namespace FieldMessages;
+using namespace Texts;
 
 namespace {
 

@@ -1,11 +1,10 @@
 #include "PrinterLink.h"
 
-#include "FormView.h"
 #include "Module1.h"
+#include "form/FormView.h"
 
 #include <QDeadlineTimer>
-
-using namespace LinkMessages;
+#include <QScopedValueRollback>
 
 PrinterLink::PrinterLink(FormState& state, FormView& view, QObject* parent)
     : QObject(parent)
@@ -18,13 +17,27 @@ PrinterLink::PrinterLink(FormState& state, FormView& view, QObject* parent)
     connect(&Timer1, &TimerService::timeout, this, &PrinterLink::Timer1_Timer);
 }
 
+void PrinterLink::report(Outcome outcome)
+{
+    const QString text = Outcomes::windowText(outcome);
+    if (!text.isEmpty())
+        m_view.showMessage(text);
+}
+
 PrinterLink::Attempt PrinterLink::attemptConnection()
 {
     if (!m_state.blnCurIPValid) {
-        m_view.showMessage(QString::fromLatin1(kInvalidCurrentIP));
+        report(Outcome::InvalidAddress);
         m_view.setFocus(Field::CurIP);
         m_view.setSelection(Field::CurIP, 0, int(m_view.text(Field::CurIP).size()));
-        return Attempt::Refused;
+        return {false, Outcome::InvalidAddress};
+    }
+    // A click nested in another attempt's wait must not touch that attempt: replacing its
+    // socket would let the outer command send on this one's connection, and restarting the
+    // timer would stretch the outer wait.
+    if (m_waiting) {
+        report(Outcome::Busy);
+        return {false, Outcome::Busy};
     }
     // A connection that is open, that the printer has closed, or that ended in error is
     // replaced by a fresh one. Close leaves the socket closed at once.
@@ -34,12 +47,12 @@ PrinterLink::Attempt PrinterLink::attemptConnection()
         Winsock1.Close();
         m_state.blnConnected = false;
     }
-    // Anything else is an attempt in progress, which only a click nested in its wait can see.
     if (Winsock1.State() != SocketService::Closed) {
-        m_view.showMessage(QString::fromLatin1(kConnectError));
-        return Attempt::Refused;
+        report(Outcome::Busy);
+        return {false, Outcome::Busy};
     }
 
+    ++m_attempts;
     Winsock1.setRemoteHost(m_view.text(Field::CurIP));
     Winsock1.setRemotePort(kSecondPort);
     m_state.blnTimeOut = false;
@@ -50,18 +63,26 @@ PrinterLink::Attempt PrinterLink::attemptConnection()
 
     // A failed attempt raises no event, so the wait runs until the timer ends it. The deadline
     // only guards against a timer that never fires.
-    Module1::waitUntil([this] { return m_state.blnTimeOut || m_state.blnConnected; },
-                       QDeadlineTimer(2 * kConnectTimeoutMs), [this] { return m_ending; });
+    {
+        const QScopedValueRollback waiting(m_waiting, true);
+        Module1::waitUntil([this] { return m_state.blnTimeOut || m_state.blnConnected; },
+                           QDeadlineTimer(2 * kConnectTimeoutMs), [this] { return m_ending; });
+    }
     if (m_ending)
-        return Attempt::Refused;
+        return {false, Outcome::Sent};
     Timer1.setEnabled(false);
-    return Attempt::Made;
+    if (m_state.blnConnected)
+        return {true, Outcome::Connected};
+    const Connection* connection = Winsock1.connection();
+    return {true,
+            connection && connection->hasFailed() ? connection->failure() : Outcome::TimedOut};
 }
 
 void PrinterLink::Connect_printer()
 {
-    if (attemptConnection() == Attempt::Made && !m_state.blnConnected) {
-        m_view.showMessage(QString::fromLatin1(kConnectFailed));
+    const Attempt attempt = attemptConnection();
+    if (attempt.made && !m_state.blnConnected) {
+        report(attempt.outcome);
         Winsock1.Close();
         m_state.blnConnected = false;
     }
@@ -69,12 +90,11 @@ void PrinterLink::Connect_printer()
 
 void PrinterLink::cmdConnect_Click()
 {
-    if (attemptConnection() == Attempt::Refused)
+    const Attempt attempt = attemptConnection();
+    if (!attempt.made)
         return;
-    if (m_state.blnConnected) {
-        m_view.showMessage(QString::fromLatin1(kConnectSucceeded));
-    } else {
-        m_view.showMessage(QString::fromLatin1(kConnectFailed));
+    report(attempt.outcome);
+    if (!m_state.blnConnected) {
         Winsock1.Close();
         m_state.blnConnected = false;
     }
@@ -85,11 +105,47 @@ bool PrinterLink::SendData(const QByteArray& data)
     return !m_ending && Winsock1.SendData(data);
 }
 
+bool PrinterLink::SendData(const Catalogue::Sends& sends)
+{
+    for (const QByteArray& data : sends) {
+        if (!SendData(data))
+            return false;
+    }
+    return true;
+}
+
 void PrinterLink::sendFailed()
 {
-    m_view.showMessage(QString::fromLatin1(kTransmitFailed));
+    report(Outcome::SendFailed);
     Winsock1.Close();
     m_state.blnConnected = false;
+}
+
+PrinterLink::Ticket PrinterLink::ticket() const
+{
+    return {Winsock1.connection(), Winsock1.delivery()};
+}
+
+bool PrinterLink::isCurrent(const Ticket& ticket) const
+{
+    return ticket.connection && ticket.connection == Winsock1.connection();
+}
+
+Outcome PrinterLink::awaitDelivery(const Ticket& ticket)
+{
+    const std::shared_ptr<const Delivery> delivery = ticket.delivery;
+    if (!delivery)
+        return Outcome::SendFailed;
+    const bool settled = Module1::waitUntil(
+        [&] { return delivery->done || delivery->failed || delivery->delivered(); },
+        QDeadlineTimer(QDeadlineTimer::Forever), [this] { return m_ending; });
+    if (!settled)
+        return Outcome::Sent;
+    if (delivery->delivered())
+        return Outcome::Delivered;
+    if (ticket.connection)
+        ticket.connection->abort();
+    return Outcome::SendFailed;
 }
 
 bool PrinterLink::Delay_ms(double ms)

@@ -1,31 +1,16 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
+#include "Connection.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
 #include <memory>
 
-class QDeadlineTimer;
-class QSocketNotifier;
-class QTcpSocket;
-
-// How far the bytes handed to one connection have got. Shared with whoever sent them, so a
-// caller can learn the outcome even after the connection was replaced and freed.
-struct DeliveryStatus {
-    qint64 queued = 0;   // bytes accepted by SendData
-    qint64 written = 0;  // bytes the system has taken from us
-    bool broken = false; // the connection failed before every queued byte was written
-    bool complete() const { return written >= queued; }
-    bool settled() const { return broken || complete(); }
-};
-
-// The TCP client socket of the window. It shows the link the state numbers it works with and
-// gives every connection a fresh QTcpSocket, so a connection that is replaced while it still
-// has bytes to write drains and frees itself instead of losing them. The connect itself is the
-// system's, made once (see NativeConnect).
+// The window's TCP client socket: the state numbers the window's link works with, over a fresh
+// Connection for every attempt. A connection that is closed or replaced goes on delivering in
+// the background and frees itself when it is done.
 class SocketService : public QObject {
     Q_OBJECT
 public:
@@ -38,11 +23,12 @@ public:
         HostResolved = 5,
         Connecting = 6,
         Connected = 7,
-        Closing = 8, // the peer has closed its side
+        Closing = 8, // the printer has closed its side
         Error = 9,
     };
 
     explicit SocketService(QObject* parent = nullptr);
+    // The connection still open is closed as Close() does: what it holds is delivered.
     ~SocketService() override;
 
     int State() const { return m_state; }
@@ -58,39 +44,24 @@ public:
     // Drops the connection; the state is Closed on return. Bytes already queued still go out.
     void Close();
     // Queues the whole of data after the data of earlier calls. False when the socket is not
-    // connected or refuses the data.
+    // connected or the connection refuses the data.
     bool SendData(const QByteArray& data);
-    // The delivery record of the current connection (null when there is none).
-    std::shared_ptr<const DeliveryStatus> delivery() const { return m_delivery; }
 
-    // Gives queued bytes of every connection, replaced ones included, until the deadline to
-    // leave, with the event loop running. Meant for the end of the program.
-    void flush(const QDeadlineTimer& deadline);
-
-    // How long a replaced connection may go without writing a byte before it is aborted, so a
-    // printer that accepts and never reads cannot hold a connection forever.
-    int drainStallMs() const { return m_drainStallMs; }
-    void setDrainStallMs(int ms) { m_drainStallMs = ms; }
-    // Replaced connections that are still writing.
-    int drainingCount() const { return int(m_draining.size()); }
+    // The current connection (null when there is none), and how its bytes are getting on.
+    QPointer<Connection> connection() const { return m_connection; }
+    std::shared_ptr<const Delivery> delivery() const;
+    // How long a connection may go without progress while it has bytes to deliver.
+    void setStallMs(int ms) { m_stallMs = ms; }
+    int stallMs() const { return m_stallMs; }
 
 signals:
     // The connection is established (the state reads Connected).
     void connectEvent();
 
 private:
-    void attemptEnded();
-    void release(bool keepQueuedBytes);
-    void drain(QTcpSocket* socket, std::shared_ptr<DeliveryStatus> status);
-
-    // The attempt in progress: the system's socket until it is connected, then a QTcpSocket.
-    QSocketNotifier* m_pending = nullptr;
-    qintptr m_pendingFd = -1;
-    QTcpSocket* m_socket = nullptr;
-    std::shared_ptr<DeliveryStatus> m_delivery;
-    QList<QPointer<QTcpSocket>> m_draining;
+    Connection* m_connection = nullptr;
     int m_state = Closed;
     QString m_remoteHost;
     int m_remotePort = 0;
-    int m_drainStallMs = 30000;
+    int m_stallMs = Connection::kStallMs;
 };

@@ -1,7 +1,5 @@
-#include "app/Form1.h"
-#include "support/FakePrinter.h"
-#include "support/ShownWindow.h"
-#include "support/TestAddresses.h"
+#include "link/Connection.h"
+#include "support/WindowRig.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,9 +20,9 @@ private slots:
 
     void reachablePrinterSucceedsAndGetsNothing()
     {
-        FakePrinter printer;
-        QVERIFY(printer.listen(QHostAddress(kPrinter)));
-        ShownWindow w;
+        WindowRig w;
+        FakePrinter& printer = w.printer;
+        QVERIFY(w.listen());
         QTest::mouseClick(w.button("cmdConnect"), Qt::LeftButton);
         QCOMPARE(w.boxes.messages, QStringList{"Connect printer succeed!"});
         QVERIFY(w.form.state().blnConnected);
@@ -40,7 +38,7 @@ private slots:
     {
         SilentListener silent;
         QVERIFY(silent.listen(QHostAddress(kPrinter)));
-        ShownWindow w;
+        WindowRig w;
         const char* const reachable[] = {"cmdConnect", "cmdSetIP", "cmdID",
                                          "cmdSend",    "cmdCut",   "cmdCash"};
         QTimer::singleShot(200, this, [&] {
@@ -73,7 +71,7 @@ private slots:
         QFETCH(QString, wait);
         SilentListener silent;
         FakePrinter slow; // takes the download's first bytes, then reads no more
-        slow.setBehaviour(FakePrinter::Behaviour::NeverRead);
+        slow.setBehaviour({.onAccept = FakePrinter::Accept::Hold});
         QVERIFY(wait == "download" ? slow.listen(QHostAddress(kPrinter))
                                    : silent.listen(QHostAddress(kPrinter)));
         QTemporaryDir folder;
@@ -81,7 +79,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(16 << 20, 'n')) > 0);
         file.close();
 
-        auto* w = new ShownWindow;
+        auto* w = new WindowRig;
         w->form.commands().setProgramFolder(folder.path());
         QTimer::singleShot(100, this, [&] {
             if (closeBox)
@@ -98,11 +96,11 @@ private slots:
         QVERIFY(clock.elapsed() < 1000);
         QVERIFY(!w->form.isVisible());
         QVERIFY(w->boxes.messages.isEmpty());
-        // What the program does after its event loop: queued bytes get their last chance, and
-        // the download's are all there to give even though its handler has returned.
-        slow.startReading();
-        w->form.flushPendingSends(5000);
+        // What the program does after its event loop: the window goes, and the process stays
+        // until the download's bytes are all there, though its handler has returned.
         delete w;
+        slow.startReading();
+        Connection::awaitRetired();
         if (wait == "download")
             QTRY_COMPARE_WITH_TIMEOUT(slow.bytes(0).size(), 16 << 20, 5000);
     }

@@ -1,7 +1,4 @@
-#include "app/Form1.h"
-#include "support/FakePrinter.h"
-#include "support/ShownWindow.h"
-#include "support/TestAddresses.h"
+#include "support/WindowRig.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -21,19 +18,19 @@ private slots:
 
     void misbehavingPrinterGetsOneConnectionPerCommand_data()
     {
-        QTest::addColumn<FakePrinter::Behaviour>("trouble");
-        QTest::newRow("closes right after accepting") << FakePrinter::Behaviour::CloseOnAccept;
-        QTest::newRow("resets right after accepting") << FakePrinter::Behaviour::ResetOnAccept;
+        QTest::addColumn<FakePrinter::Accept>("trouble");
+        QTest::newRow("closes right after accepting") << FakePrinter::Accept::Close;
+        QTest::newRow("resets right after accepting") << FakePrinter::Accept::Reset;
     }
     void misbehavingPrinterGetsOneConnectionPerCommand()
     {
-        QFETCH(FakePrinter::Behaviour, trouble);
-        FakePrinter printer;
-        QVERIFY(printer.listen(QHostAddress(kPrinter)));
-        ShownWindow w;
+        QFETCH(FakePrinter::Accept, trouble);
+        WindowRig w;
+        FakePrinter& printer = w.printer;
+        QVERIFY(w.listen());
         // Every other connection goes wrong, as with a printer that takes only every other one.
         for (int i = 0; i < 4; ++i) {
-            printer.setBehaviour(i % 2 ? trouble : FakePrinter::Behaviour::Record);
+            printer.setBehaviour({.onAccept = i % 2 ? trouble : FakePrinter::Accept::Read});
             QTest::mouseClick(w.button(i % 2 ? "cmdCash" : "cmdCut"), Qt::LeftButton);
             QTRY_COMPARE_WITH_TIMEOUT(printer.connectionCount(), i + 1, 5000);
         }
@@ -48,10 +45,9 @@ private slots:
 
     void strangestTextInEveryField()
     {
-        FakePrinter printer;
-        QVERIFY(printer.listen(QHostAddress(kPrinter)));
-        ShownWindow w;
-        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        WindowRig w;
+        FakePrinter& printer = w.printer;
+        QVERIFY(w.listen());
         // Right-to-left, combining, control and wide characters, far past every limit.
         const QString strange =
             QString::fromUtf8("\u05D0\u0301\x01\x1B\u202E1.2.3.4\uFF11\t") + QString(200, u'9');

@@ -1,6 +1,5 @@
 #include "app/DefaultPrintText.h"
-#include "app/Form1.h"
-#include "support/ShownWindow.h"
+#include "support/WindowRig.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -12,72 +11,60 @@
 class Form1Test : public QObject {
     Q_OBJECT
 
-private:
-    static QString focusName()
-    {
-        return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
-    }
-
 private slots:
     void controlsAsGiven_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("className");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QRect>("pixels");
         QTest::addColumn<bool>("visible");
         QTest::addColumn<QColor>("colour");
         QTest::addColumn<double>("points");
         const QColor darkRed(192, 0, 0), blue(0, 0, 255), red(255, 0, 0), none;
-        auto row = [](const char* name, const char* cls, const QString& caption, QRect px,
-                      bool visible, QColor colour, double points) {
-            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(cls) << caption
-                                << px << visible << colour << points;
+        auto row = [](const char* name, const QString& caption, QRect px, bool visible,
+                      QColor colour, double points) {
+            QTest::newRow(name) << QString::fromLatin1(name) << caption << px << visible << colour
+                                << points;
         };
-        row("lblCurIP", "QLabel", "Printer current  IP address:", {16, 16, 153, 41}, true, darkRed,
-            14.25);
-        row("txtCurIP", "EntryField", "192.168.123.100", {168, 24, 177, 33}, true, blue, 15.75);
-        row("cmdConnect", "QPushButton", "Connect Test", {360, 24, 145, 33}, true, none, 0);
-        row("Label1", "QLabel", "Printer set new IP address:", {16, 64, 153, 41}, true, darkRed,
-            14.25);
-        row("txtSetIP", "EntryField", "192.168.123.200", {168, 72, 177, 33}, true, darkRed, 15.75);
-        row("cmdSetIP", "QPushButton", "Set New IP Address", {360, 72, 145, 33}, true, none, 0);
-        row("Label3", "QLabel", "Printer set new Ethernet ID:", {16, 112, 161, 41}, true, darkRed,
-            14.25);
-        row("txtMac0", "QLineEdit", "0-", {168, 120, 25, 33}, true, darkRed, 10.5);
-        row("txtID", "EntryField", "128-128-128-128-128", {192, 120, 153, 33}, true, darkRed, 10.5);
-        row("cmdID", "QPushButton", "Set New Ethernet ID", {360, 120, 145, 33}, true, none, 0);
-        row("Label2", "QLabel", "Input Print characters:", {16, 160, 193, 25}, true, darkRed, 12);
-        row("txtChar", "QPlainTextEdit", defaultPrintText(), {16, 176, 489, 81}, true, blue, 10.5);
-        row("cmdSend", "QPushButton", "Print ", {8, 264, 121, 41}, true, none, 9.75);
-        row("cmdCut", "QPushButton", "Cut Paper", {136, 264, 121, 41}, true, none, 9.75);
-        row("cmdCash", "QPushButton", "CASH DRAWER", {264, 264, 121, 41}, true, none, 9.75);
-        row("cmdEnd", "QPushButton", "END", {392, 264, 121, 41}, true, none, 9.75);
-        row("comLanguage", "QComboBox", "中文简体", {8, 328, 121, 28}, false, blue, 12);
-        row("Command3", "QPushButton", "设置语言", {136, 320, 121, 41}, false, none, 9.75);
-        row("Command6", "QPushButton", "下载NV位图", {264, 320, 121, 41}, false, none, 9.75);
-        row("Command7", "QPushButton", "打印NV位图", {392, 320, 121, 41}, false, none, 9.75);
-        row("Command4", "QPushButton", "启用黑标检测", {8, 376, 121, 41}, false, none, 9.75);
-        row("Command5", "QPushButton", "关闭黑标检测", {136, 376, 121, 41}, false, none, 9.75);
-        row("Command1", "QPushButton", "OstrikARM", {264, 376, 121, 41}, false, none, 9.75);
-        row("Command2", "QPushButton", "VelmarARM", {392, 376, 121, 41}, false, none, 9.75);
-        row("txtcodepage", "QLineEdit", "10", {8, 432, 113, 33}, false, red, 13.5);
-        row("Command8", "QPushButton", "设置默认代码页", {136, 432, 121, 41}, false, none, 9.75);
-        row("Command9", "QPushButton", "打印代码页", {264, 432, 121, 41}, false, none, 9.75);
+        row("lblCurIP", "Printer current  IP address:", {16, 16, 153, 41}, true, darkRed, 14.25);
+        row("txtCurIP", "192.168.123.100", {168, 24, 177, 33}, true, blue, 15.75);
+        row("cmdConnect", "Connect Test", {360, 24, 145, 33}, true, none, 0);
+        row("Label1", "Printer set new IP address:", {16, 64, 153, 41}, true, darkRed, 14.25);
+        row("txtSetIP", "192.168.123.200", {168, 72, 177, 33}, true, darkRed, 15.75);
+        row("cmdSetIP", "Set New IP Address", {360, 72, 145, 33}, true, none, 0);
+        row("Label3", "Printer set new Ethernet ID:", {16, 112, 161, 41}, true, darkRed, 14.25);
+        row("txtMac0", "0-", {168, 120, 25, 33}, true, darkRed, 10.5);
+        row("txtID", "128-128-128-128-128", {192, 120, 153, 33}, true, darkRed, 10.5);
+        row("cmdID", "Set New Ethernet ID", {360, 120, 145, 33}, true, none, 0);
+        row("Label2", "Input Print characters:", {16, 160, 193, 25}, true, darkRed, 12);
+        row("txtChar", defaultPrintText(), {16, 176, 489, 81}, true, blue, 10.5);
+        row("cmdSend", "Print ", {8, 264, 121, 41}, true, none, 9.75);
+        row("cmdCut", "Cut Paper", {136, 264, 121, 41}, true, none, 9.75);
+        row("cmdCash", "CASH DRAWER", {264, 264, 121, 41}, true, none, 9.75);
+        row("cmdEnd", "END", {392, 264, 121, 41}, true, none, 9.75);
+        row("comLanguage", "中文简体", {8, 328, 121, 28}, false, blue, 12);
+        row("Command3", "设置语言", {136, 320, 121, 41}, false, none, 9.75);
+        row("Command6", "下载NV位图", {264, 320, 121, 41}, false, none, 9.75);
+        row("Command7", "打印NV位图", {392, 320, 121, 41}, false, none, 9.75);
+        row("Command4", "启用黑标检测", {8, 376, 121, 41}, false, none, 9.75);
+        row("Command5", "关闭黑标检测", {136, 376, 121, 41}, false, none, 9.75);
+        row("Command1", "OstrikARM", {264, 376, 121, 41}, false, none, 9.75);
+        row("Command2", "VelmarARM", {392, 376, 121, 41}, false, none, 9.75);
+        row("txtcodepage", "10", {8, 432, 113, 33}, false, red, 13.5);
+        row("Command8", "设置默认代码页", {136, 432, 121, 41}, false, none, 9.75);
+        row("Command9", "打印代码页", {264, 432, 121, 41}, false, none, 9.75);
     }
     void controlsAsGiven()
     {
         QFETCH(QString, name);
-        QFETCH(QString, className);
         QFETCH(QString, caption);
         QFETCH(QRect, pixels);
         QFETCH(bool, visible);
         QFETCH(QColor, colour);
         QFETCH(double, points);
-        ShownWindow w;
+        WindowRig w;
         QWidget* widget = w.form.findChild<QWidget*>(name);
         QVERIFY(widget);
-        QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), className);
         QCOMPARE(widget->geometry(), pixels);
         QCOMPARE(widget->isVisible(), visible);
         QString shown;
@@ -105,19 +92,19 @@ private slots:
 
     void windowAsGiven()
     {
-        ShownWindow w;
+        WindowRig w;
         QCOMPARE(w.form.windowTitle(), QStringLiteral("Corvane V1.1"));
         QCOMPARE(w.form.size(), QSize(519, 324));
-        QCOMPARE(w.get<QLineEdit>("txtCurIP")->maxLength(), 15);
-        QCOMPARE(w.get<QLineEdit>("txtSetIP")->maxLength(), 15);
-        QCOMPARE(w.get<QLineEdit>("txtID")->maxLength(), 19);
-        QCOMPARE(w.get<QComboBox>("comLanguage")->count(), 4);
+        QCOMPARE(w.child<QLineEdit>("txtCurIP")->maxLength(), 15);
+        QCOMPARE(w.child<QLineEdit>("txtSetIP")->maxLength(), 15);
+        QCOMPARE(w.child<QLineEdit>("txtID")->maxLength(), 19);
+        QCOMPARE(w.child<QComboBox>("comLanguage")->count(), 4);
         QCOMPARE(w.form.languageIndex(), 0);
         QStringList items;
         for (int i = 0; i < 4; ++i)
-            items << w.get<QComboBox>("comLanguage")->itemText(i);
+            items << w.child<QComboBox>("comLanguage")->itemText(i);
         QCOMPARE(items, (QStringList{"中文简体", "中文繁体", "韩文", "日文"}));
-        auto* list = w.get<QComboBox>("comLanguage");
+        auto* list = w.child<QComboBox>("comLanguage");
         list->show(); // the list has its edit field whenever it can be seen
         QVERIFY(list->isEditable());
         QCOMPARE(list->currentText(), QStringLiteral("中文简体"));
@@ -142,8 +129,8 @@ private slots:
     {
         QFETCH(QString, field);
         QFETCH(QString, longest);
-        ShownWindow w;
-        auto* edit = w.get<QLineEdit>(field);
+        WindowRig w;
+        auto* edit = w.child<QLineEdit>(field);
         const int room = edit->width() - 8; // frame and text margins
         QVERIFY2(QFontMetrics(edit->font()).horizontalAdvance(longest) <= room,
                  qPrintable(QFontInfo(edit->font()).family()));
@@ -183,19 +170,18 @@ private slots:
 
     void startsOnConnectTestAndTabsInTheGivenOrder()
     {
-        ShownWindow w;
-        QVERIFY(QTest::qWaitForWindowActive(&w.form));
-        QCOMPARE(focusName(), QStringLiteral("cmdConnect"));
+        WindowRig w;
+        QCOMPARE(w.focusName(), QStringLiteral("cmdConnect"));
         QStringList visited;
         for (int i = 0; i < 12; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            visited << focusName();
+            visited << w.focusName();
         }
         // The hidden group never takes the focus: after cmdCash the cycle starts again.
         QCOMPARE(visited,
                  (QStringList{"txtChar", "txtSetIP", "cmdEnd", "cmdSend", "txtCurIP", "cmdSetIP",
                               "txtID", "cmdID", "txtMac0", "cmdCut", "cmdCash", "cmdConnect"}));
-        QCOMPARE(w.get<QPlainTextEdit>("txtChar")->toPlainText().count(u'\t'), 0);
+        QCOMPARE(w.child<QPlainTextEdit>("txtChar")->toPlainText().count(u'\t'), 0);
     }
 
     void enteringAFieldSelectsItsWholeText_data()
@@ -211,8 +197,7 @@ private slots:
     {
         QFETCH(QString, field);
         QFETCH(bool, byMouse);
-        ShownWindow w;
-        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        WindowRig w;
         auto* edit = w.form.findChild<QLineEdit*>(field);
         const QString text = edit->text();
         if (byMouse) {
@@ -232,9 +217,8 @@ private slots:
 
     void emptyFieldGetsAnEmptySelectionAtTheStart()
     {
-        ShownWindow w;
-        QVERIFY(QTest::qWaitForWindowActive(&w.form));
-        auto* edit = w.get<QLineEdit>("txtID");
+        WindowRig w;
+        auto* edit = w.child<QLineEdit>("txtID");
         edit->clear();
         QTest::mouseClick(edit, Qt::LeftButton);
         QCOMPARE(QApplication::focusWidget(), edit);
@@ -259,8 +243,7 @@ private slots:
     {
         QFETCH(QString, field);
         QFETCH(QString, expected);
-        ShownWindow w;
-        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        WindowRig w;
         auto* edit = w.form.findChild<QLineEdit*>(field);
         edit->setFocus(Qt::TabFocusReason);
         edit->selectAll();
@@ -269,16 +252,58 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), edit);
     }
 
+    // Regression: the box's no-break space reached the encoder as a plain space.
+    void printTextIsReadAsTyped()
+    {
+        WindowRig w;
+        auto* box = w.child<QPlainTextEdit>("txtChar");
+        box->clear();
+        QTest::mouseClick(box, Qt::LeftButton);
+        QTest::keyClicks(box, QStringLiteral("a\u00a0b"));
+        QTest::keyClick(box, Qt::Key_Return);
+        QTest::keyClicks(box, QStringLiteral("c"));
+        QTest::keyClick(box, Qt::Key_Return, Qt::ShiftModifier); // a line break inside a block
+        QCOMPARE(w.form.text(Field::Char), QStringLiteral("a\u00a0b\r\nc\r\n"));
+    }
+
+    // Regression: coming back to the window selected the field's whole text, undoing where the
+    // user had put the caret. Focus a handler gives while the window is away still selects.
+    void returningToTheWindowKeepsTheCaret()
+    {
+        WindowRig w;
+        auto* current = w.child("txtCurIP");
+        QTest::mouseClick(current, Qt::LeftButton);
+        current->setCursorPosition(3);
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        w.form.setFocus(Field::SetIP); // as a handler does right after its box has closed
+        w.form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        QCOMPARE(w.focusName(), QStringLiteral("txtSetIP"));
+        QCOMPARE(w.child("txtSetIP")->selectedText(), QStringLiteral("192.168.123.200"));
+
+        QTest::mouseClick(current, Qt::LeftButton);
+        current->setCursorPosition(3);
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        w.form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        QCOMPARE(w.focusName(), QStringLiteral("txtCurIP"));
+        QVERIFY(!current->hasSelectedText());
+        QCOMPARE(current->cursorPosition(), 3);
+    }
+
     // A real message box takes the mouse release of the click whose press moved the focus
     // out of the field; the button never sees it.
     void checkMessageLeavesNoButtonDrawnPressed()
     {
-        ShownWindow w;
-        QVERIFY(QTest::qWaitForWindowActive(&w.form));
-        auto* field = w.get<QLineEdit>("txtSetIP");
+        WindowRig w;
+        auto* field = w.child<QLineEdit>("txtSetIP");
         field->setFocus(Qt::MouseFocusReason);
         field->setText(QStringLiteral("1.2.3"));
-        auto* button = w.get<QPushButton>("cmdCut");
+        auto* button = w.child<QPushButton>("cmdCut");
         w.boxes.onMessage = [&](const QString&) {
             QTest::mouseRelease(&w.form, Qt::LeftButton, {}, QPoint(2, 2));
         };

@@ -1,11 +1,11 @@
-#include "support/WindowRig.h"
+#include "core/Texts.h"
 #include "entry/FieldChecks.h"
+#include "support/WindowRig.h"
 
 #include <QPushButton>
 #include <QTimer>
 
-using namespace NetworkMessages;
-using namespace FieldMessages;
+using namespace Texts;
 
 namespace {
 
@@ -96,7 +96,7 @@ private slots:
         b.click(change.button);
         QCOMPARE(b.boxes.questions, QStringList{change.question});
         QCOMPARE(edited, change.editWhileConnecting);
-        QVERIFY(change.yes || !b.form.link().Winsock1.delivery()); // No: nothing connected
+        QCOMPARE(b.form.link().attempts(), change.yes ? 1 : 0); // No: nothing connected
         QTRY_COMPARE_WITH_TIMEOUT(b.printer.bytes(0), change.wire, kWireMs);
         QCOMPARE(b.boxes.messages, QStringList{});
         QCOMPARE(b.child("txtCurIP")->text(), change.currentAfter);
@@ -125,7 +125,7 @@ private slots:
         // The current address is the link's to refuse, after the question.
         QTest::newRow("wrong current address")
             << Refusal{"txtCurIP", "192.168.123", "cmdSetIP",
-                       {msg(kWrongCurIP), msg(LinkMessages::kInvalidCurrentIP)}, {0, 1}};
+                       {msg(kWrongCurIP), msg(kInvalidCurrentIP)}, {0, 1}};
         // clang-format on
     }
     void refusedEntrySendsNothing()
@@ -139,7 +139,7 @@ private slots:
         QCOMPARE(b.boxes.messages, refusal.messages);
         QCOMPARE(asked, refusal.asked);
         QCOMPARE(b.focusName(), refusal.field);
-        QVERIFY(!b.form.link().Winsock1.delivery()); // no connection was asked for
+        QCOMPARE(b.form.link().attempts(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!b.child<QPushButton>(refusal.button)->isDown(), kWireMs);
     }
 
@@ -147,7 +147,7 @@ private slots:
     {
         m_bench->click("cmdSetIP"); // nobody listens: the connection is refused
         QCOMPARE(m_bench->boxes.questions, QStringList{kSetIPQuestion});
-        QCOMPARE(m_bench->boxes.messages, QStringList{msg(LinkMessages::kConnectFailed)});
+        QCOMPARE(m_bench->boxes.messages, QStringList{msg(kConnectFailed)});
         QCOMPARE(m_bench->child("txtCurIP")->text(), TestAddresses::kPrinter);
     }
 

@@ -1,7 +1,7 @@
-#include "entry/FieldChecks.h"
+#include "core/Texts.h"
 #include "support/WindowRig.h"
 
-using namespace FieldMessages;
+using namespace Texts;
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Fuzz target for the address check: the first byte picks the rule ('E' the Ethernet ID, else
 // IPv4), the rest is the text. No crash or undefined behaviour, and a broken invariant aborts.
-#include "entry/AddressCheck.h"
+#include "core/Address.h"
 
 #include <QString>
 

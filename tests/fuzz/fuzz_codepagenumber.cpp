@@ -1,6 +1,6 @@
 // Fuzz target for the code page number reader: no crash or undefined behaviour on any text, and
 // blanks between the characters or a letter after them never change the reading.
-#include "commands/CodePageNumber.h"
+#include "core/CodePageNumber.h"
 
 #include <QString>
 

@@ -1,11 +1,14 @@
 #include "FakePrinter.h"
 
-// POSIX only: the tests run on Linux, where a reset and a full accept queue can be made.
+// POSIX only: the tests run on Linux, where a reset, a half-close and a full accept queue can
+// be made.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <QTimer>
 
 #include <utility>
 
@@ -17,6 +20,9 @@ void resetConnection(QTcpSocket* socket)
     ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
     socket->abort();
 }
+
+constexpr int kSlowTickMs = 20;
+constexpr qint64 kFloodChunk = 1 << 20;
 
 } // namespace
 
@@ -37,12 +43,6 @@ bool FakePrinter::listen(const QHostAddress& address, quint16 port)
     return m_server.listen(address, port);
 }
 
-void FakePrinter::setBehaviour(Behaviour behaviour, qint64 resetAfter)
-{
-    m_behaviour = behaviour;
-    m_resetAfter = resetAfter;
-}
-
 QByteArray FakePrinter::allBytes() const
 {
     QByteArray all;
@@ -56,36 +56,71 @@ void FakePrinter::accept()
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         socket->setParent(nullptr);
         const int index = int(m_connections.size());
-        m_connections.append({socket, {}, false});
-        switch (m_behaviour) {
-        case Behaviour::NeverRead:
+        m_connections.append({socket, {}, false, 0});
+        if (m_behaviour.talkEveryMs > 0) {
+            auto* talk = new QTimer(socket);
+            connect(talk, &QTimer::timeout, socket,
+                    [socket] { socket->write("\x12\x12\x12\x12"); });
+            talk->start(m_behaviour.talkEveryMs);
+        }
+        if (m_behaviour.floodBack > 0) {
+            auto more = [this, socket, index] {
+                Connection& c = m_connections[index];
+                if (socket->bytesToWrite() > kFloodChunk || c.sentBack >= m_behaviour.floodBack)
+                    return;
+                const qint64 n = qMin(kFloodChunk, m_behaviour.floodBack - c.sentBack);
+                c.sentBack += socket->write(QByteArray(n, 'f'));
+            };
+            connect(socket, &QTcpSocket::bytesWritten, this, more);
+            more();
+        }
+        switch (m_behaviour.onAccept) {
+        case Accept::Hold:
             socket->setReadBufferSize(1);
             m_held.append(index);
             continue;
-        case Behaviour::CloseOnAccept:
+        case Accept::Close:
             socket->disconnectFromHost();
             continue;
-        case Behaviour::ResetOnAccept:
+        case Accept::Reset:
             resetConnection(socket);
             continue;
-        case Behaviour::Record:
-        case Behaviour::ResetAfterData:
+        case Accept::HalfClose:
+            ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
+            break;
+        case Accept::Read:
             break;
         }
         record(socket, index);
     }
 }
 
+void FakePrinter::readSome(QTcpSocket* socket, int index, qint64 most)
+{
+    Connection& c = m_connections[index];
+    c.bytes += most < 0 ? socket->readAll() : socket->read(most);
+    if (m_behaviour.resetAfter >= 0 && c.bytes.size() >= m_behaviour.resetAfter)
+        resetConnection(socket);
+}
+
 void FakePrinter::record(QTcpSocket* socket, int index)
 {
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket, index] {
-        Connection& c = m_connections[index];
-        c.bytes += socket->readAll();
-        if (m_behaviour == Behaviour::ResetAfterData && c.bytes.size() >= m_resetAfter)
-            resetConnection(socket);
-    });
+    const qint64 rate = m_behaviour.readPerSecond;
+    if (rate > 0) {
+        const qint64 perTick = qMax<qint64>(1, rate * kSlowTickMs / 1000);
+        socket->setReadBufferSize(perTick);
+        auto* tick = new QTimer(socket);
+        connect(tick, &QTimer::timeout, socket,
+                [this, socket, index, perTick] { readSome(socket, index, perTick); });
+        tick->start(kSlowTickMs);
+    } else {
+        connect(socket, &QTcpSocket::readyRead, this,
+                [this, socket, index] { readSome(socket, index, -1); });
+    }
     // A closed connection gives its socket back at once: long runs must not pile them up.
     connect(socket, &QTcpSocket::disconnected, this, [this, socket, index] {
+        if (socket->isReadable())
+            m_connections[index].bytes += socket->readAll();
         m_connections[index].closedByClient = true;
         socket->deleteLater();
     });
@@ -93,13 +128,13 @@ void FakePrinter::record(QTcpSocket* socket, int index)
 
 void FakePrinter::startReading()
 {
-    m_behaviour = Behaviour::Record;
+    m_behaviour.onAccept = Accept::Read;
     for (int index : std::exchange(m_held, {})) {
         QTcpSocket* socket = m_connections[index].socket;
         if (!socket)
             continue;
         record(socket, index);
-        socket->setReadBufferSize(0); // lets the socket read again
+        socket->setReadBufferSize(m_behaviour.readPerSecond > 0 ? socket->readBufferSize() : 0);
         m_connections[index].bytes += socket->readAll();
     }
 }

@@ -13,27 +13,36 @@
 class FakePrinter : public QObject {
     Q_OBJECT
 public:
-    enum class Behaviour {
-        Record,         // read and keep everything
-        NeverRead,      // accept, then read nothing: the sender's queue fills up
-        CloseOnAccept,  // accept, then close our side at once
-        ResetOnAccept,  // accept, then reset the connection
-        ResetAfterData, // read resetAfter bytes, then reset
+    enum class Accept {
+        Read,      // read and keep everything
+        Hold,      // read nothing until startReading(): the sender's queue fills up
+        Close,     // close our side at once
+        Reset,     // reset the connection at once
+        HalfClose, // send our FIN at once, and go on reading
+    };
+    struct Behaviour {
+        Accept onAccept = Accept::Read;
+        qint64 resetAfter = -1;   // reset once this many bytes are read
+        qint64 readPerSecond = 0; // read no faster than this; 0: as fast as bytes come
+        int talkEveryMs = 0;      // send four status bytes this often, as many printers do
+        qint64 floodBack = 0;     // send this many bytes back, as fast as the sender reads
     };
 
     struct Connection {
         QPointer<QTcpSocket> socket;
         QByteArray bytes;
         bool closedByClient = false;
+        qint64 sentBack = 0;
     };
 
     explicit FakePrinter(QObject* parent = nullptr);
     ~FakePrinter() override;
 
     bool listen(const QHostAddress& address, quint16 port = 9100);
-    void setBehaviour(Behaviour behaviour, qint64 resetAfter = 0);
-    // A printer that stopped reading catches up: the connections NeverRead held are read from
-    // now on, and every later connection is recorded.
+    quint16 port() const { return m_server.serverPort(); }
+    void setBehaviour(const Behaviour& behaviour) { m_behaviour = behaviour; }
+    // A printer that stopped reading catches up: the held connections are read from now on, and
+    // every later connection is read as it comes.
     void startReading();
 
     int connectionCount() const { return int(m_connections.size()); }
@@ -47,12 +56,12 @@ public:
 private:
     void accept();
     void record(QTcpSocket* socket, int index);
+    void readSome(QTcpSocket* socket, int index, qint64 most);
 
     QTcpServer m_server;
     QList<Connection> m_connections;
-    Behaviour m_behaviour = Behaviour::Record;
-    qint64 m_resetAfter = 0;
-    QList<int> m_held; // connections accepted under NeverRead
+    Behaviour m_behaviour;
+    QList<int> m_held;
 };
 
 // A listener whose accept queue is full, so a connect request to it gets no answer at all.

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "link/FormView.h"
+#include "form/FormView.h"
+#include "support/Answers.h"
 
 #include <QHash>
 #include <QList>
-#include <QStringList>
 
-// The window's offer without a window: texts in a table, messages recorded, answers scripted.
-class ScriptedView : public FormView {
+// The window's offer without a window: texts in a table, the boxes answered by the test.
+class ScriptedView : public FormView, public Answers {
 public:
     QString text(Field field) const override { return texts.value(field); }
     void setText(Field field, const QString& text) override { texts[field] = text; }
@@ -17,12 +17,8 @@ public:
         selections << Selection{field, start, length};
     }
     int languageIndex() const override { return language; }
-    void showMessage(const QString& text) override { messages << text; }
-    bool askYesNo(const QString& text) override
-    {
-        questions << text;
-        return answers.isEmpty() ? true : answers.takeFirst();
-    }
+    void showMessage(const QString& text) override { message(text); }
+    bool askYesNo(const QString& text) override { return question(text); }
 
     struct Selection {
         Field field;
@@ -33,9 +29,6 @@ public:
 
     QHash<Field, QString> texts;
     int language = 0;
-    QStringList messages;
-    QStringList questions;
-    QList<bool> answers;
     QList<Field> focus;
     QList<Selection> selections;
 };

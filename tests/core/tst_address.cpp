@@ -1,4 +1,4 @@
-#include "entry/AddressCheck.h"
+#include "core/Address.h"
 
 #include <QTest>
 
@@ -78,4 +78,4 @@ private slots:
 };
 
 QTEST_APPLESS_MAIN(TestAddressCheck)
-#include "tst_addresscheck.moc"
+#include "tst_address.moc"

@@ -19,7 +19,7 @@ QString localeFromEnvironment();
 // breaks and every other character it can represent are kept; nothing is added.
 QByteArray encode(const QString& text, int codePage);
 
-// The text in the system's ANSI code page: what the socket sends for a text string.
-QByteArray fromText(const QString& text);
+// The system's ANSI code page: what typed text is sent in.
+int system();
 
 } // namespace AnsiCodePage

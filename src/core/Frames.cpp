@@ -17,15 +17,8 @@ QByteArray bytes(std::initializer_list<std::uint8_t> values)
 
 QByteArray config(std::initializer_list<std::uint8_t> values)
 {
-    QByteArray frame(reinterpret_cast<const char*>(kConfigPrefix), sizeof kConfigPrefix);
-    return frame + bytes(values);
+    return raw(kConfigPrefix) + bytes(values);
 }
-
-constexpr std::uint8_t kArmBoard = 0x09;
-constexpr std::uint8_t kLanguage = 0xEE;
-constexpr std::uint8_t kBlackMark = 0x80;
-constexpr std::uint8_t kCodePage = 0xFF;
-constexpr int kLanguageCount = 4;
 
 } // namespace
 
@@ -39,14 +32,14 @@ QByteArray cutPaper()
     return bytes({GS, 'V', 66, 0});
 }
 
-QByteArray ostrikArm()
+QByteArray printNvImage()
 {
-    return config({kArmBoard, 0x09, 0x06, 0x06, 0x88});
+    return bytes({ESC, '@', ESC, 'a', 1, FS, 'p', 1, 0, LF, ESC, '@'});
 }
 
-QByteArray velmarArm()
+QByteArray armBoard(std::uint8_t board)
 {
-    return config({kArmBoard, 0x09, 0x06, 0x06, 0x44});
+    return config({kArmBoard, 0x09, 0x06, 0x06, board});
 }
 
 std::uint8_t languageByte(int languageIndex)
@@ -61,14 +54,9 @@ QByteArray setLanguage(int languageIndex)
     return config({kLanguage, languageByte(languageIndex), LF});
 }
 
-QByteArray blackMarkOn()
+QByteArray blackMark(bool on)
 {
-    return config({kBlackMark, 0x04, 0x05, 0x06, 0x44});
-}
-
-QByteArray blackMarkOff()
-{
-    return config({kBlackMark, 0x04, 0x05, 0x06, 0x66});
+    return config({kBlackMark, 0x04, 0x05, 0x06, on ? kBlackMarkOn : kBlackMarkOff});
 }
 
 QByteArray setDefaultCodePage(std::uint8_t codePage)
@@ -76,9 +64,9 @@ QByteArray setDefaultCodePage(std::uint8_t codePage)
     return config({kCodePage, codePage, LF});
 }
 
-QByteArray printNvImage()
+QByteArray statusRequest(std::uint8_t n)
 {
-    return bytes({ESC, '@', ESC, 'a', 1, FS, 'p', 1, 0, LF, ESC, '@'});
+    return bytes({DLE, EOT, n});
 }
 
 } // namespace Frames

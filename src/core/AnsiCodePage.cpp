@@ -111,9 +111,9 @@ QByteArray encode(const QString& text, int codePage)
     return wideToMultiByte(text, UINT(codePage));
 }
 
-QByteArray fromText(const QString& text)
+int system()
 {
-    return wideToMultiByte(text, CP_ACP);
+    return int(GetACP());
 }
 
 #else
@@ -190,9 +190,9 @@ QByteArray encode(const QString& text, int codePage)
     return output;
 }
 
-QByteArray fromText(const QString& text)
+int system()
 {
-    return encode(text, forLocale(localeFromEnvironment()));
+    return forLocale(localeFromEnvironment());
 }
 
 #endif

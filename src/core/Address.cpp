@@ -1,4 +1,4 @@
-#include "AddressCheck.h"
+#include "Address.h"
 
 #include <QList>
 

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <array>
+#include <cstdint>
+
+// The system's TCP socket, used directly: the connect is made once per attempt (Qt's connect
+// phase starts a new attempt on Linux when it sees a reset, so a printer that resets at once
+// would get thousands in one timeout), the sending side can be shut while reading goes on, and
+// the printer's acknowledgements can be counted. Every platform branch lives in this file's
+// implementation.
+namespace NativeSocket {
+
+using Handle = qintptr;
+inline constexpr Handle kInvalid = -1;
+
+enum class Start { Connected, Pending, Failed };
+// What failed: the connection refused, no answer in time, or anything else.
+enum class Failure { None, Refused, TimedOut, Other };
+
+// Opens a non-blocking socket and starts connecting it to the address and port.
+Start connectTo(const std::array<std::uint8_t, 4>& address, std::uint16_t port, Handle* handle,
+                Failure* failure);
+// Once the pending socket reads writable: how the attempt ended.
+Failure connectResult(Handle handle);
+
+// Bytes taken by the system, 0 when it takes none now, -1 on a failure of the connection.
+qint64 send(Handle handle, const char* data, qint64 size);
+// Bytes read, 0 at the end of the printer's stream, -1 when nothing is there now, -2 on a
+// failure of the connection.
+qint64 receive(Handle handle, char* data, qint64 size);
+// Bytes taken by the system that the printer has not acknowledged yet. Where the system does
+// not tell, 0: bytes taken count as delivered.
+qint64 unacknowledged(Handle handle);
+// Sends our FIN: the printer learns that nothing more comes, and can still send.
+void shutdownSending(Handle handle);
+// Closes the socket; with reset, at once and without delivering what is still queued.
+void close(Handle handle, bool reset = false);
+
+} // namespace NativeSocket
