@@ -1,6 +1,6 @@
 #include "Form1.h"
 
-#include "DefaultPrintText.h"
+#include "core/DefaultPrintText.h"
 #include "EntryField.h"
 #include "MessageBoxes.h"
 #include "core/Catalogue.h"

@@ -1,4 +1,4 @@
-#include "app/DefaultPrintText.h"
+#include "core/DefaultPrintText.h"
 #include "support/WindowRig.h"
 
 #include <QComboBox>

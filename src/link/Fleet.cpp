@@ -1,0 +1,102 @@
+#include "Fleet.h"
+
+#include <QPointer>
+
+Fleet::Fleet(QList<Target> targets, std::uint16_t port, int timeoutMs, int jobs, Work work,
+             QObject* parent)
+    : QObject(parent)
+    , m_targets(std::move(targets))
+    , m_port(port)
+    , m_timeoutMs(timeoutMs)
+    , m_jobs(qMax(1, jobs))
+    , m_work(std::move(work))
+    , m_slots(m_targets.size())
+{}
+
+Fleet::~Fleet()
+{
+    stop();
+}
+
+void Fleet::start()
+{
+    if (m_targets.isEmpty()) {
+        QMetaObject::invokeMethod(this, &Fleet::allDone, Qt::QueuedConnection);
+        return;
+    }
+    while (m_running < m_jobs && m_next < m_targets.size())
+        launch(m_next++);
+}
+
+void Fleet::stop()
+{
+    m_stopped = true;
+    for (Slot& slot : m_slots) {
+        if (Connection* connection = std::exchange(slot.connection, nullptr)) {
+            connection->disconnect(this);
+            connection->abort();
+            connection->deleteLater();
+        }
+    }
+}
+
+void Fleet::launch(qsizetype index)
+{
+    ++m_running;
+    Slot& slot = m_slots[index];
+    slot.clock.start();
+    auto* connection = new Connection(this);
+    slot.connection = connection;
+    connect(connection, &Connection::connectFailed, this,
+            [this, index](Outcome why) { report(index, why, {}); });
+    connect(connection, &Connection::connected, this, [this, index, connection] {
+        const QPointer<Fleet> alive(this);
+        m_work(connection, [alive, index](Outcome outcome, const QByteArray& reply) {
+            if (alive)
+                alive->report(index, outcome, reply);
+        });
+    });
+    connection->open(m_targets[index].address, m_port, m_timeoutMs);
+}
+
+void Fleet::report(qsizetype index, Outcome outcome, const QByteArray& reply)
+{
+    Slot& slot = m_slots[index];
+    if (slot.reported || m_stopped)
+        return;
+    slot.reported = true;
+    Result result{index, outcome, 0, slot.clock.elapsed(), reply};
+    if (Connection* connection = std::exchange(slot.connection, nullptr)) {
+        result.bytes = connection->delivery()->acknowledged;
+        connection->disconnect(this);
+        // A connection the work left open is closed gracefully and finishes on its own.
+        Connection::retire(connection);
+    }
+    --m_running;
+    ++m_finished;
+    emit finished(result);
+    if (m_stopped)
+        return;
+    start();
+    if (isDone())
+        emit allDone();
+}
+
+Fleet::Work Fleet::sendAll(const Catalogue::Sends& sends)
+{
+    return [sends](Connection* connection, const Finish& finish) {
+        if (!connection->sendAll(sends)) {
+            finish(Outcome::SendFailed, {});
+            return;
+        }
+        const bool nothing = sends.isEmpty();
+        QObject::connect(connection, &Connection::finished, connection,
+                         [connection, finish, nothing] {
+                             if (!connection->delivery()->delivered())
+                                 finish(Outcome::SendFailed, {});
+                             else
+                                 finish(nothing ? Outcome::Connected : Outcome::Delivered, {});
+                         });
+        connection->close();
+    };
+}
