@@ -151,7 +151,7 @@ bool SilentListener::listen(const QHostAddress& address, quint16 port)
     where.sin_family = AF_INET;
     where.sin_port = htons(port);
     where.sin_addr.s_addr = htonl(address.toIPv4Address());
-    const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     m_fds.append(server);
     const int on = 1;
     ::setsockopt(server, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
@@ -160,7 +160,7 @@ bool SilentListener::listen(const QHostAddress& address, quint16 port)
         return false;
     // Fill the accept queue; later connect requests are then dropped without an answer.
     for (int i = 0; i < 2; ++i) {
-        const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         m_fds.append(client);
         ::fcntl(client, F_SETFL, O_NONBLOCK);
         ::connect(client, reinterpret_cast<sockaddr*>(&where), sizeof where);

@@ -1,0 +1,340 @@
+#include "core/Catalogue.h"
+#include "support/FakePrinter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+using namespace Catalogue;
+
+Q_DECLARE_METATYPE(Catalogue::Id)
+Q_DECLARE_METATYPE(Catalogue::Input)
+
+namespace {
+
+constexpr int kBound = 20000;
+
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QString err;
+    qint64 ms = 0;
+};
+
+// The real program, as a script runs it.
+Run run(const QStringList& arguments, const QByteArray& input = {})
+{
+    QProcess process;
+    QElapsedTimer clock;
+    clock.start();
+    process.start(QStringLiteral(CORVANE_CLI), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    // The fake printers live in this process: they read only while its events flow.
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, kBound))
+        process.kill();
+    Run result{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+               process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError()),
+               clock.elapsed()};
+    return result;
+}
+
+QStringList at(const FakePrinter& printer, QStringList arguments)
+{
+    return QStringList{"-H", "127.0.0.1", "-p", QString::number(printer.port())} + arguments;
+}
+
+} // namespace
+
+// corvane-cli end to end: the real process against fake printers on loopback.
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void everyCommandSendsItsCatalogueBytes_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<Id>("command");
+        QTest::addColumn<Input>("input");
+        QTest::addColumn<QString>("outcome");
+        auto row = [](const QStringList& arguments, Id id, const Input& input,
+                      const char* outcome = "delivered") {
+            QTest::newRow(qPrintable(arguments.join(u' ')))
+                << arguments << id << input << QString::fromLatin1(outcome);
+        };
+        row({"test"}, Id::Test, NoInput{}, "connected");
+        row({"cut"}, Id::Cut, NoInput{});
+        row({"drawer"}, Id::Drawer, NoInput{});
+        row({"--yes", "set-ip", "010.1.0.9"}, Id::SetIp, IPv4{{10, 1, 0, 9}});
+        row({"-y", "set-id", "1-2-3-4-255"}, Id::SetId, EthernetId{{1, 2, 3, 4, 255}});
+        row({"language", "zh-hant"}, Id::Language, Language{1});
+        row({"black-mark", "off"}, Id::BlackMark, BlackMark{false});
+        row({"code-page", "255"}, Id::CodePage, CodePage{255});
+        row({"arm", "ostrik"}, Id::Arm, Arm{ArmBoard::Ostrik});
+        row({"nv-print"}, Id::NvPrint, NoInput{});
+        row({"raw", "1b40", "10 04 01"}, Id::Raw, Bytes{QByteArray::fromHex("1b40100401")});
+        row({"--encoding", "936", "print", "-"}, Id::Print, Text{"中文\r\nb\r\n", 936});
+    }
+    void everyCommandSendsItsCatalogueBytes()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(Id, command);
+        QFETCH(Input, input);
+        QFETCH(QString, outcome);
+        FakePrinter printer;
+        QVERIFY(printer.listen(QHostAddress::LocalHost, 0));
+        const Run r = run(at(printer, QStringList{"--json"} + arguments), "中文\nb\n");
+        QCOMPARE(r.status, 0);
+        const QJsonObject line = QJsonDocument::fromJson(r.out).object();
+        QCOMPARE(line.value("outcome").toString(), outcome);
+        QCOMPARE(line.value("ok").toBool(), true);
+        QCOMPARE(line.value("host").toString(), QStringLiteral("127.0.0.1"));
+        const QByteArray expected = wire(sends(command, input));
+        QCOMPARE(line.value("bytes").toInteger(), expected.size());
+        QTRY_VERIFY_WITH_TIMEOUT(printer.closedByClient(0), kBound);
+        QCOMPARE(printer.bytes(0).toHex(' '), expected.toHex(' '));
+    }
+
+    // Files the tool reads: an NV data file, the default test page, a print file of any size.
+    void filesAreSentWhole()
+    {
+        FakePrinter printer;
+        QVERIFY(printer.listen(QHostAddress::LocalHost, 0));
+        QTemporaryDir folder;
+        QFile nv(folder.filePath("image.bin"));
+        QByteArray image(4 << 20, Qt::Uninitialized);
+        for (qsizetype i = 0; i < image.size(); ++i)
+            image[i] = char(i * 13);
+        QVERIFY(nv.open(QIODevice::WriteOnly) && nv.write(image) == image.size());
+        nv.close();
+        QCOMPARE(run(at(printer, {"nv-download", nv.fileName()})).status, 0);
+        QCOMPARE(run(at(printer, {"print"})).status, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(printer.closedByClient(1), kBound);
+        QVERIFY(printer.bytes(0) == image);
+        QCOMPARE(printer.bytes(1).size(), 925); // the window's test page
+    }
+
+    void refusedBeforeAnythingIsSent_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("says");
+        auto row = [](const char* name, const QStringList& arguments, int status, const char* says,
+                      const QByteArray& input = {}) {
+            QTest::newRow(name) << arguments << input << status << QString::fromUtf8(says);
+        };
+        row("no command", {}, 2, "no command given");
+        row("unknown command", {"cutt"}, 2, "no command \"cutt\"");
+        row("unknown option", {"--cut", "cut"}, 2, "Unknown option 'cut'");
+        row("a name is never looked up", {"-H", "localhost", "cut"}, 2,
+            "\"localhost\" is not an IPv4");
+        row("address part above 255", {"--yes", "set-ip", "1.2.3.256"}, 2, "set-ip: \"1.2.3.256\"");
+        row("Ethernet ID of six parts", {"--yes", "set-id", "0-1-2-3-4-5"}, 2,
+            "set-id: \"0-1-2-3-4-5\"");
+        row("language unknown", {"language", "fr"}, 2, "zh-hans|zh-hant|ko|ja");
+        row("code page 256", {"code-page", "256"}, 2, "0 to 255");
+        row("odd hex", {"raw", "1b4"}, 2, "raw: \"1b4\"");
+        row("not hex", {"raw", "zz"}, 2, "\"z\"");
+        row("cut takes nothing", {"cut", "now"}, 2, "cut: takes no arguments");
+        row("missing NV file", {"nv-download", "/nonexistent/TavoNV.bin"}, 2, "cannot open");
+        row("NV file a folder", {"nv-download", "/"}, 2, "not a regular file");
+        row("print not UTF-8", {"print", "-"}, 2, "not UTF-8", "\xff\xfe\xfd");
+        row("bad timeout", {"-t", "0", "cut"}, 2, "--timeout");
+        row("bad line in --hosts", {"--hosts", "-", "cut"}, 2, "stdin:3: \"10.0.0\"",
+            "127.0.0.1\n# a comment\n10.0.0\n127.0.0.1\n");
+        row("set-ip for two printers",
+            {"-H", "127.0.0.1", "-H", "127.0.0.2", "--yes", "set-ip", "10.0.0.1"}, 2,
+            "exactly one");
+        row("set-ip without a terminal", {"set-ip", "10.0.0.1"}, 3, "give --yes");
+    }
+    void refusedBeforeAnythingIsSent()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, input);
+        QFETCH(int, status);
+        QFETCH(QString, says);
+        FakePrinter printer;
+        QVERIFY(printer.listen(QHostAddress::LocalHost, 0));
+        const Run r = run(at(printer, arguments), input);
+        QCOMPARE(r.status, status);
+        QVERIFY2(r.err.contains(says), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+        QCoreApplication::processEvents(); // a connection made would be accepted by now
+        QCOMPARE(printer.connectionCount(), 0);
+    }
+
+    void failuresAreToldAndCounted()
+    {
+        FakePrinter printer;
+        QVERIFY(printer.listen(QHostAddress::LocalHost, 0));
+        const QString port = QString::number(printer.port());
+        const Run r = run({"-p", port, "-H", "127.0.0.1", "-H", "127.0.0.3", "cut"});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.out.startsWith("127.0.0.1\tdelivered\t"), r.out.constData());
+        QVERIFY2(r.err.contains("127.0.0.3\trefused\t") &&
+                     r.err.contains("Connect printer failed!") &&
+                     r.err.contains("2 printers: 1 succeeded, 1 failed"),
+                 qPrintable(r.err));
+    }
+
+    void dryRunOpensNoConnection()
+    {
+        FakePrinter printer;
+        QVERIFY(printer.listen(QHostAddress::LocalHost, 0));
+        const Run r = run(at(printer, {"-n", "-H", "127.0.0.2", "code-page", "20"}));
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QByteArray("127.0.0.1\t1F 1B 1F FF 14 0A\n127.0.0.2\t1F 1B 1F FF 14 0A\n"));
+        // Nothing is sent, so nothing is asked either.
+        const Run change = run(at(printer, {"-n", "set-ip", "192.168.1.20"}));
+        QCOMPARE(change.status, 0);
+        QCOMPARE(change.out, QByteArray("127.0.0.1\t1F 1B 1F 91 00 49 50 C0 A8 01 14\n"));
+        QCoreApplication::processEvents(); // a connection made would be accepted by now
+        QCOMPARE(printer.connectionCount(), 0);
+    }
+
+    // The question of the window, asked on a terminal.
+    void setIpAsksOnATerminal_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("status");
+        QTest::newRow("yes") << QByteArray("y\n") << 0;
+        QTest::newRow("no") << QByteArray("n\n") << 3;
+        QTest::newRow("nothing") << QByteArray("\n") << 3;
+    }
+    void setIpAsksOnATerminal()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(int, status);
+        FakePrinter printer;
+        QVERIFY(printer.listen(QHostAddress::LocalHost, 0));
+        int master = -1, slave = -1;
+        QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        QProcess process;
+        process.setChildProcessModifier([slave] {
+            ::setsid();
+            ::dup2(slave, STDIN_FILENO);
+            ::ioctl(STDIN_FILENO, TIOCSCTTY, 0);
+        });
+        process.start(QStringLiteral(CORVANE_CLI), at(printer, {"set-ip", "10.1.2.3"}));
+        ::close(slave);
+        QString shown;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (shown += QString::fromUtf8(process.readAllStandardError())).endsWith("[y/N] "),
+            kBound);
+        QCOMPARE(shown, QStringLiteral("The printer IP address will be modified as 10.1.2.3\n"
+                                       "Are you sure? [y/N] "));
+        QCOMPARE(::write(master, answer.constData(), size_t(answer.size())), answer.size());
+        QVERIFY(process.waitForFinished(kBound));
+        ::close(master);
+        QCOMPARE(process.exitCode(), status);
+        if (status == 0)
+            QTRY_COMPARE_WITH_TIMEOUT(printer.bytes(0), wire(sends(Id::SetIp, IPv4{{10, 1, 2, 3}})),
+                                      kBound);
+        else
+            QCOMPARE(printer.connectionCount(), 0);
+    }
+
+    // A fleet with silent and refusing printers takes about one timeout, not one per printer,
+    // and never holds more connections open than --jobs allows.
+    void fleetTakesAboutOneTimeout()
+    {
+        QTemporaryDir folder;
+        QFile list(folder.filePath("hosts.txt"));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        std::vector<std::unique_ptr<FakePrinter>> printers;
+        std::vector<std::unique_ptr<SilentListener>> silent;
+        for (int i = 0; i < 200; ++i) {
+            const QString host = QStringLiteral("127.0.1.%1").arg(i + 1);
+            list.write(host.toLatin1() + "\n");
+            if (i % 4 == 0) {
+                silent.push_back(std::make_unique<SilentListener>());
+                QVERIFY(silent.back()->listen(QHostAddress(host), 9300));
+            } else if (i % 4 != 1) { // every fourth refuses
+                printers.push_back(std::make_unique<FakePrinter>());
+                QVERIFY(printers.back()->listen(QHostAddress(host), 9300));
+            }
+        }
+        list.close();
+
+        QProcess process;
+        QElapsedTimer clock;
+        clock.start();
+        process.start(QStringLiteral(CORVANE_CLI), {"--hosts", list.fileName(), "-p", "9300", "-t",
+                                                    "2000", "-j", "64", "--json", "cut"});
+        QVERIFY(process.waitForStarted(kBound));
+        const QString fds = QStringLiteral("/proc/%1/fd").arg(process.processId());
+        qsizetype most = 0;
+        while (process.state() != QProcess::NotRunning && clock.elapsed() < kBound) {
+            most = qMax(most, QDir(fds).entryList(QDir::System | QDir::NoDotAndDotDot).size());
+            QTest::qWait(10); // the fake printers read meanwhile
+        }
+        const qint64 elapsed = clock.elapsed();
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY2(elapsed >= 2000 && elapsed < 3500, qPrintable(QString::number(elapsed)));
+        QVERIFY2(most <= 64 + 16, qPrintable(QString::number(most)));
+        QMap<QString, int> outcomes;
+        for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+            if (!line.isEmpty())
+                ++outcomes[QJsonDocument::fromJson(line).object().value("outcome").toString()];
+        }
+        QCOMPARE(outcomes,
+                 (QMap<QString, int>{{"delivered", 100}, {"refused", 50}, {"timed-out", 50}}));
+        for (const auto& printer : printers)
+            QTRY_COMPARE_WITH_TIMEOUT(printer->bytes(0), wire(sends(Id::Cut)), kBound);
+    }
+
+    void interruptEndsAtOnceWithTheResultsSoFar()
+    {
+        FakePrinter printer;
+        QVERIFY(printer.listen(QHostAddress::LocalHost, 0));
+        SilentListener silent;
+        QVERIFY(silent.listen(QHostAddress("127.0.2.1"), printer.port()));
+        QProcess process;
+        process.start(QStringLiteral(CORVANE_CLI),
+                      {"-p", QString::number(printer.port()), "-H", "127.0.0.1", "-H", "127.0.2.1",
+                       "-t", "10000", "cut"});
+        QTRY_VERIFY_WITH_TIMEOUT(
+            process.bytesAvailable() > 0 || process.state() == QProcess::NotRunning, kBound);
+        QElapsedTimer clock;
+        clock.start();
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(process.waitForFinished(kBound));
+        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 130);
+        QVERIFY(process.readAllStandardOutput().startsWith("127.0.0.1\tdelivered"));
+    }
+
+    void closedOutputIsNoCrash()
+    {
+        QTemporaryDir folder;
+        QFile list(folder.filePath("hosts.txt"));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 20000; ++i)
+            list.write("127.0.0.1\n");
+        list.close();
+        QProcess process;
+        process.start(QStringLiteral(CORVANE_CLI), {"-n", "--hosts", list.fileName(), "cut"});
+        QVERIFY(process.waitForReadyRead(kBound));
+        process.closeReadChannel(QProcess::StandardOutput);
+        QVERIFY(process.waitForFinished(kBound));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
