@@ -1,9 +1,9 @@
 #include "Form1.h"
 
-#include "core/DefaultPrintText.h"
 #include "EntryField.h"
 #include "MessageBoxes.h"
 #include "core/Catalogue.h"
+#include "core/DefaultPrintText.h"
 #include "core/Defaults.h"
 #include "core/Frames.h"
 #include "entry/FieldChecks.h"

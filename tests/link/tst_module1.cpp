@@ -27,7 +27,6 @@ private slots:
         QVERIFY(clock.elapsed() >= qint64(std::ceil(ms)));
         QVERIFY(clock.elapsed() < qint64(ms) + 500);
     }
-
 };
 
 QTEST_GUILESS_MAIN(Module1Test)
