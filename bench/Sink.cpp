@@ -23,16 +23,31 @@ sockaddr_in addressOf(const char* ipv4, std::uint16_t port)
 } // namespace
 
 Sink::Sink(const char* ipv4, std::uint16_t port, bool keepBytes)
+    : Sink(std::vector<std::string>{ipv4}, port, keepBytes)
+{}
+
+Sink::Sink(const std::vector<std::string>& ipv4s, std::uint16_t port, bool keepBytes)
     : m_keep(keepBytes)
 {
-    const sockaddr_in where = addressOf(ipv4, port);
-    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int on = 1;
-    ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (::bind(m_listener, reinterpret_cast<const sockaddr*>(&where), sizeof where) != 0 ||
-        ::listen(m_listener, 128) != 0 || ::pipe(m_wake) != 0) {
-        ::close(m_listener);
-        m_listener = -1;
+    for (const std::string& ipv4 : ipv4s) {
+        const sockaddr_in where = addressOf(ipv4.c_str(), port);
+        const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        if (::bind(listener, reinterpret_cast<const sockaddr*>(&where), sizeof where) != 0 ||
+            ::listen(listener, 128) != 0) {
+            ::close(listener);
+            for (int fd : m_listeners)
+                ::close(fd);
+            m_listeners.clear();
+            return;
+        }
+        m_listeners.push_back(listener);
+    }
+    if (::pipe(m_wake) != 0) {
+        for (int fd : m_listeners)
+            ::close(fd);
+        m_listeners.clear();
         return;
     }
     m_thread = std::thread([this] { run(); });
@@ -45,7 +60,9 @@ Sink::~Sink()
         (void)!::write(m_wake[1], &stop, 1);
         m_thread.join();
     }
-    for (int fd : {m_listener, m_wake[0], m_wake[1]}) {
+    for (int fd : m_listeners)
+        ::close(fd);
+    for (int fd : m_wake) {
         if (fd >= 0)
             ::close(fd);
     }
@@ -76,23 +93,28 @@ void Sink::run()
 {
     std::map<int, std::size_t> open; // fd -> index of its connection
     std::vector<char> buffer(1 << 20);
+    const std::size_t first = 1 + m_listeners.size(); // the wake pipe, then the listeners
     for (;;) {
-        std::vector<pollfd> fds = {{m_wake[0], POLLIN, 0}, {m_listener, POLLIN, 0}};
+        std::vector<pollfd> fds = {{m_wake[0], POLLIN, 0}};
+        for (int listener : m_listeners)
+            fds.push_back({listener, POLLIN, 0});
         for (const auto& [fd, index] : open)
             fds.push_back({fd, POLLIN, 0});
         if (::poll(fds.data(), fds.size(), 10000) < 0)
             return;
         if (fds[0].revents)
             break;
-        if (fds[1].revents & POLLIN) {
-            const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        for (std::size_t i = 1; i < first; ++i) {
+            if (!(fds[i].revents & POLLIN))
+                continue;
+            const int fd = ::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd >= 0) {
                 std::lock_guard lock(m_mutex);
                 open[fd] = m_connections.size();
                 m_connections.push_back({});
             }
         }
-        for (std::size_t i = 2; i < fds.size(); ++i) {
+        for (std::size_t i = first; i < fds.size(); ++i) {
             if (!fds[i].revents)
                 continue;
             const ssize_t got = ::read(fds[i].fd, buffer.data(), buffer.size());

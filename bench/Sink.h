@@ -23,8 +23,10 @@ public:
     };
 
     Sink(const char* ipv4, std::uint16_t port, bool keepBytes);
+    // One printer on each address, all served by one thread.
+    Sink(const std::vector<std::string>& ipv4s, std::uint16_t port, bool keepBytes);
     ~Sink();
-    bool listening() const { return m_listener >= 0; }
+    bool listening() const { return !m_listeners.empty(); }
 
     std::uint64_t total() const { return m_total.load(); }
     Clock::time_point lastByteAt() const;
@@ -37,7 +39,7 @@ public:
 private:
     void run();
 
-    int m_listener = -1;
+    std::vector<int> m_listeners;
     int m_wake[2] = {-1, -1};
     bool m_keep;
     std::atomic<std::uint64_t> m_total{0};
