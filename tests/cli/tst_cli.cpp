@@ -318,6 +318,29 @@ private slots:
         QVERIFY(process.readAllStandardOutput().startsWith("127.0.0.1\tdelivered"));
     }
 
+    // The manual and --help must not fall behind the program.
+    void helpAndManualNameEveryCommandAndOption()
+    {
+        QFile file(QStringLiteral(CORVANE_CLI_MAN));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString manual = QString::fromUtf8(file.readAll()).remove(u'\\');
+        const Run help = run({"--help"});
+        QCOMPARE(help.status, 0);
+        QStringList names;
+        for (const Command& command : all())
+            names << QString::fromLatin1(command.name);
+        for (const QByteArray& line : help.out.split('\n')) {
+            if (line.startsWith("  -"))
+                names << QString::fromLatin1(line.mid(line.indexOf("--")).split(' ').first());
+            else if (line.startsWith("  ") && !line.startsWith("   "))
+                names << QString::fromLatin1(line.trimmed().split(' ').first());
+        }
+        for (const QString& name : std::as_const(names)) {
+            QVERIFY2(help.out.contains(name.toLatin1()), qPrintable(name));
+            QVERIFY2(manual.contains(name), qPrintable(name));
+        }
+    }
+
     void closedOutputIsNoCrash()
     {
         QTemporaryDir folder;
