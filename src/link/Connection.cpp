@@ -31,6 +31,16 @@ Outcome outcomeOf(NativeSocket::Failure failure)
     return Outcome::ConnectError;
 }
 
+// A notifier may be the one whose signal got us here: it is switched off now, which keeps it
+// from ever seeing a later socket that takes over the same descriptor, and freed afterwards.
+void release(QSocketNotifier*& notifier)
+{
+    if (QSocketNotifier* going = std::exchange(notifier, nullptr)) {
+        going->setEnabled(false);
+        going->deleteLater();
+    }
+}
+
 } // namespace
 
 Connection::Connection(QObject* parent)
@@ -96,7 +106,7 @@ void Connection::attemptEnded(NativeSocket::Failure failure)
         return;
     }
     m_failure = outcomeOf(failure);
-    delete std::exchange(m_writable, nullptr);
+    release(m_writable);
     NativeSocket::close(std::exchange(m_fd, NativeSocket::kInvalid), true);
     m_phase = Phase::Done;
     m_delivery->done = true;
@@ -288,8 +298,8 @@ void Connection::finish(bool reset)
         return;
     for (QTimer* timer : {&m_connectTimer, &m_stallTimer, &m_ackTimer, &m_peerCloseTimer})
         timer->stop();
-    delete std::exchange(m_readable, nullptr);
-    delete std::exchange(m_writable, nullptr);
+    release(m_readable);
+    release(m_writable);
     // A reset after everything was acknowledged still fails the delivery: a printer that closes
     // with our bytes unread resets the connection. With nothing ever queued nothing is lost.
     if (m_delivery->queued > 0 && (m_delivery->acknowledged < m_delivery->queued || hasFailed()))
