@@ -1,10 +1,11 @@
-# Shared by run.sh and test.sh: install what is missing, then configure and build.
+# Shared by the scripts: install what is missing, then configure and build.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Debian 12 package names of everything the build, the program and the tests need.
-PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-wqy-microhei iproute2 util-linux)
+# Debian 12 package names of everything the build, the program and the tests need (rsvg-convert
+# renders the program's icon from its SVG). A script that needs more appends to this list.
+PACKAGES=(cmake ninja-build g++ qt6-base-dev librsvg2-bin fonts-wqy-microhei iproute2 util-linux)
 
 ensure_packages() {
     command -v dpkg-query >/dev/null 2>&1 || return 0 # not Debian: bring them yourself
