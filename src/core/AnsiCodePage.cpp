@@ -86,6 +86,20 @@ QString localeFromEnvironment()
     return QStringLiteral("C");
 }
 
+bool isLeadByte(std::uint8_t byte, int codePage)
+{
+    switch (codePage) {
+    case 932:
+        return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    case 936:
+    case 949:
+    case 950:
+        return byte >= 0x81 && byte <= 0xFE;
+    default:
+        return false;
+    }
+}
+
 #ifdef Q_OS_WIN
 // ---- Windows: the system converts, with its own "?" for what the code page lacks. ----
 
@@ -109,6 +123,19 @@ QByteArray wideToMultiByte(const QString& text, UINT codePage)
 QByteArray encode(const QString& text, int codePage)
 {
     return wideToMultiByte(text, UINT(codePage));
+}
+
+QString decode(QByteArrayView bytes, int codePage)
+{
+    if (bytes.isEmpty())
+        return {};
+    const int length = int(bytes.size());
+    const int size = MultiByteToWideChar(UINT(codePage), 0, bytes.data(), length, nullptr, 0);
+    QString text(qsizetype(qMax(size, 0)), Qt::Uninitialized);
+    if (size > 0)
+        MultiByteToWideChar(UINT(codePage), 0, bytes.data(), length,
+                            reinterpret_cast<wchar_t*>(text.data()), size);
+    return text;
 }
 
 int system()
@@ -188,6 +215,44 @@ QByteArray encode(const QString& text, int codePage)
     iconv_close(cd);
     output.truncate(used);
     return output;
+}
+
+QString decode(QByteArrayView bytes, int codePage)
+{
+    if (bytes.isEmpty())
+        return {};
+    const QByteArray name = "CP" + QByteArray::number(codePage);
+    const char* const utf16 =
+        QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
+    const iconv_t cd = iconv_open(utf16, name.constData());
+    if (cd == iconv_t(-1)) {
+        QString ascii;
+        for (char c : bytes)
+            ascii += uchar(c) < 0x80 ? QChar(c) : QChar::ReplacementCharacter;
+        return ascii;
+    }
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = size_t(bytes.size());
+    // One UTF-16 unit per byte at most, and two for the rare character beyond the BMP.
+    QString text(bytes.size() * 2, Qt::Uninitialized);
+    char* const start = reinterpret_cast<char*>(text.data());
+    char* out = start;
+    size_t outLeft = size_t(text.size()) * 2;
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &out, &outLeft) != size_t(-1))
+            break;
+        if (errno != EILSEQ && errno != EINVAL)
+            break;
+        // A byte the code page does not define, or a lead byte left without its trail.
+        *reinterpret_cast<char16_t*>(out) = QChar::ReplacementCharacter;
+        out += 2;
+        outLeft -= 2;
+        ++in;
+        --inLeft;
+    }
+    iconv_close(cd);
+    text.truncate((out - start) / 2);
+    return text;
 }
 
 int system()

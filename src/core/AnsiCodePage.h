@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstdint>
+
 // Typed text goes to the printer in the ANSI code page of Windows: the system's own there, and
 // elsewhere the one Windows would use for the user's locale.
 namespace AnsiCodePage {
@@ -18,6 +20,12 @@ QString localeFromEnvironment();
 // The text in the given code page, one "?" for each character it cannot represent. Line
 // breaks and every other character it can represent are kept; nothing is added.
 QByteArray encode(const QString& text, int codePage);
+
+// The bytes read in the given code page; a byte or pair it does not define becomes U+FFFD.
+QString decode(QByteArrayView bytes, int codePage);
+
+// Whether the byte starts a two-byte character in the code page (932, 936, 949, 950).
+bool isLeadByte(std::uint8_t byte, int codePage);
 
 // The system's ANSI code page: what typed text is sent in.
 int system();
