@@ -24,6 +24,26 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
 }
 
+# want_packages NAME...: for what only part of a run needs. Installs what is missing as root;
+# otherwise says what is missing and goes on, and that part says it is skipped.
+want_packages() {
+    command -v dpkg-query >/dev/null 2>&1 || return 0
+    local missing=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Not installed: ${missing[*]}; what needs it is skipped. To have it:" >&2
+        echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+        return 0
+    fi
+    apt-get update -q
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" ||
+        echo "Could not install ${missing[*]}; what needs it is skipped." >&2
+}
+
 # build DIR [cmake options...]: configures the tree into build/DIR and builds it.
 build() {
     local dir="$ROOT/build/$1"

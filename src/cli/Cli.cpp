@@ -118,6 +118,8 @@ std::optional<QString> commandHelp(const QString& name)
     } else if (const ToolCommand* tool = ToolCommands::find(name)) {
         usage = commandLine(tool->name, tool->arguments);
         summary = QString::fromUtf8(tool->summary);
+        if (*tool->details)
+            summary += QStringLiteral("\n") + QString::fromUtf8(tool->details);
         options = optionList(tool->options + optionRows());
     } else {
         return std::nullopt;
@@ -210,17 +212,11 @@ int confirm(Context& context, const Catalogue::Command& command)
 
 int runPrinterCommand(const Catalogue::Command& command, Context& context)
 {
-    int codePage = AnsiCodePage::system();
-    if (context.parser.isSet(QStringLiteral("encoding"))) {
-        const auto chosen = Arguments::codePage(context.parser.value(QStringLiteral("encoding")));
-        if (!chosen)
-            return context.refuse(QStringLiteral("--encoding: \"%1\" is not a Windows code page "
-                                                 "such as 936 or cp1252")
-                                      .arg(context.parser.value(QStringLiteral("encoding"))));
-        codePage = *chosen;
-    }
+    const std::optional<int> codePage = context.codePage();
+    if (!codePage)
+        return Usage;
     const Arguments::Parsed<Catalogue::Input> input =
-        Arguments::input(command, context.arguments, {codePage, readSource});
+        Arguments::input(command, context.arguments, {*codePage, readSource});
     if (!input.value)
         return context.refuse(input.refusal);
     const std::optional<QList<Fleet::Target>> targets = context.targets();
@@ -345,6 +341,18 @@ std::optional<int> Context::number(const char* option, int lowest, int highest) 
     return value;
 }
 
+std::optional<int> Context::codePage() const
+{
+    const QString name = QStringLiteral("encoding");
+    if (!parser.isSet(name))
+        return AnsiCodePage::system();
+    const std::optional<int> chosen = Arguments::codePage(parser.value(name));
+    if (!chosen)
+        refuse(QStringLiteral("--encoding: \"%1\" is not a Windows code page such as 936 or cp1252")
+                   .arg(parser.value(name)));
+    return chosen;
+}
+
 std::uint16_t Context::port() const
 {
     return parser.isSet(QStringLiteral("port"))
@@ -352,15 +360,16 @@ std::uint16_t Context::port() const
                : Defaults::kPrinterPort;
 }
 
-int Context::timeoutMs() const
+int Context::timeoutMs(int fallback) const
 {
     return parser.isSet(QStringLiteral("timeout")) ? parser.value(QStringLiteral("timeout")).toInt()
-                                                   : Defaults::kConnectTimeoutMs;
+                                                   : fallback;
 }
 
-int Context::jobs() const
+int Context::jobs(int fallback) const
 {
-    return parser.isSet(QStringLiteral("jobs")) ? parser.value(QStringLiteral("jobs")).toInt() : 64;
+    return parser.isSet(QStringLiteral("jobs")) ? parser.value(QStringLiteral("jobs")).toInt()
+                                                : fallback;
 }
 
 std::optional<QList<Fleet::Target>> Context::targets() const
@@ -405,18 +414,24 @@ int runFleet(Fleet& fleet, Output& output, const std::function<void(const Fleet:
 {
     Q_UNUSED(output);
     QEventLoop loop;
-    bool interrupted = false;
     QObject::connect(&fleet, &Fleet::finished, &loop, report);
     QObject::connect(&fleet, &Fleet::allDone, &loop, &QEventLoop::quit);
+    fleet.start();
+    if (fleet.isDone())
+        return Ok;
+    return runLoop(loop, [&fleet] { fleet.stop(); });
+}
+
+int runLoop(QEventLoop& loop, const std::function<void()>& interrupted)
+{
+    bool wasInterrupted = false;
     const InterruptWatch watch([&] {
-        interrupted = true;
-        fleet.stop();
+        wasInterrupted = true;
+        interrupted();
         loop.quit();
     });
-    fleet.start();
-    if (!fleet.isDone())
-        loop.exec();
-    return interrupted ? Interrupted : Ok;
+    loop.exec();
+    return wasInterrupted ? Interrupted : Ok;
 }
 
 int main(int argc, char* argv[])

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "Output.h"
+#include "core/Defaults.h"
 #include "link/Fleet.h"
 
 #include <QCommandLineParser>
+#include <QEventLoop>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -35,8 +37,11 @@ struct Context {
     std::optional<QList<Fleet::Target>> targets() const;
     std::optional<int> number(const char* option, int lowest, int highest) const;
     std::uint16_t port() const;
-    int timeoutMs() const;
-    int jobs() const;
+    // The option's value, or the command's own default.
+    int timeoutMs(int fallback = Defaults::kConnectTimeoutMs) const;
+    int jobs(int fallback = 64) const;
+    // The code page of --encoding, or the locale's Windows code page as the window uses.
+    std::optional<int> codePage() const;
     // A refusal naming what was wrong; returns Usage for the caller to end with.
     int refuse(const QString& message) const;
 };
@@ -55,6 +60,7 @@ struct ToolCommand {
     const char* summary;
     QList<OptionRow> options; // its own, beside the common ones
     int (*run)(Context& context);
+    const char* details = ""; // more for the command's own help
 };
 
 int main(int argc, char* argv[]);
@@ -62,5 +68,8 @@ int main(int argc, char* argv[]);
 // Runs the fleet until every printer has its result or Ctrl+C; hands each result to report as
 // it comes. Returns Interrupted after Ctrl+C, otherwise Ok.
 int runFleet(Fleet& fleet, Output& output, const std::function<void(const Fleet::Result&)>& report);
+// Runs loop until it quits or Ctrl+C, on which interrupted is called first. Returns Interrupted
+// after Ctrl+C, otherwise Ok.
+int runLoop(QEventLoop& loop, const std::function<void()>& interrupted);
 
 } // namespace Cli

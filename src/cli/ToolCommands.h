@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Cli.h"
+#include "core/Decoder.h"
 
 #include <QStringView>
 
@@ -10,4 +11,13 @@
 namespace ToolCommands {
 std::span<const Cli::ToolCommand> all();
 const Cli::ToolCommand* find(QStringView name);
+
+// The commands, each in its own file.
+int runFind(Cli::Context& context);   // FindCommand.cpp
+int runStatus(Cli::Context& context); // StatusCommand.cpp
+int runListen(Cli::Context& context); // ListenCommand.cpp
+int runDecode(Cli::Context& context); // DecodeCommand.cpp
+
+// One decoded item on the output; connection is its number for listen, 0 for decode.
+void printItem(Cli::Context& context, const Decoding::Item& item, int connection);
 } // namespace ToolCommands

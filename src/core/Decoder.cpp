@@ -57,7 +57,8 @@ struct Fixed {
 };
 
 const std::array<Fixed, 19> kFixed = {{
-    {ESC, '@', 0, "ESC @", [](const QList<int>&) { return QStringLiteral("initialize the printer"); }},
+    {ESC, '@', 0, "ESC @",
+     [](const QList<int>&) { return QStringLiteral("initialize the printer"); }},
     {ESC, 'a', 1, "ESC a",
      [](const QList<int>& p) {
          static const char* const how[] = {"left", "centre", "right"};
@@ -73,8 +74,10 @@ const std::array<Fixed, 19> kFixed = {{
              .arg(p[1] * 2)
              .arg(p[2] * 2);
      }},
-    {ESC, 'd', 1, "ESC d", [](const QList<int>& p) { return ofOne("print and feed %1 lines", p[0]); }},
-    {ESC, 'E', 1, "ESC E", [](const QList<int>& p) { return QStringLiteral("emphasis ") + onOff(p[0]); }},
+    {ESC, 'd', 1, "ESC d",
+     [](const QList<int>& p) { return ofOne("print and feed %1 lines", p[0]); }},
+    {ESC, 'E', 1, "ESC E",
+     [](const QList<int>& p) { return QStringLiteral("emphasis ") + onOff(p[0]); }},
     {ESC, '!', 1, "ESC !",
      [](const QList<int>& p) {
          QStringList mode{(p[0] & 1) ? QStringLiteral("font B") : QStringLiteral("font A")};
@@ -88,7 +91,8 @@ const std::array<Fixed, 19> kFixed = {{
              mode << QStringLiteral("underline");
          return QStringLiteral("print mode: ") + mode.join(QStringLiteral(", "));
      }},
-    {ESC, 't', 1, "ESC t", [](const QList<int>& p) { return ofOne("character code table %1", p[0]); }},
+    {ESC, 't', 1, "ESC t",
+     [](const QList<int>& p) { return ofOne("character code table %1", p[0]); }},
     {ESC, '-', 1, "ESC -",
      [](const QList<int>& p) {
          const int n = p[0] >= '0' ? p[0] - '0' : p[0];
@@ -99,15 +103,18 @@ const std::array<Fixed, 19> kFixed = {{
          const int n = p[0] >= '0' ? p[0] - '0' : p[0];
          return QStringLiteral("font ") + QChar(u'A' + qBound(0, n, 25));
      }},
-    {ESC, 'J', 1, "ESC J", [](const QList<int>& p) { return ofOne("print and feed %1 motion units", p[0]); }},
+    {ESC, 'J', 1, "ESC J",
+     [](const QList<int>& p) { return ofOne("print and feed %1 motion units", p[0]); }},
     {GS, '!', 1, "GS !",
      [](const QList<int>& p) {
          return QStringLiteral("character size: width %1, height %2")
              .arg((p[0] >> 4) + 1)
              .arg((p[0] & 0x0F) + 1);
      }},
-    {GS, 'B', 1, "GS B", [](const QList<int>& p) { return QStringLiteral("reverse printing ") + onOff(p[0]); }},
-    {GS, 'L', 2, "GS L", [](const QList<int>& p) { return ofOne("left margin %1 dots", p[0] + p[1] * 256); }},
+    {GS, 'B', 1, "GS B",
+     [](const QList<int>& p) { return QStringLiteral("reverse printing ") + onOff(p[0]); }},
+    {GS, 'L', 2, "GS L",
+     [](const QList<int>& p) { return ofOne("left margin %1 dots", p[0] + p[1] * 256); }},
     {GS, 'W', 2, "GS W",
      [](const QList<int>& p) { return ofOne("print area width %1 dots", p[0] + p[1] * 256); }},
     {GS, 'r', 1, "GS r",
@@ -131,11 +138,10 @@ const std::array<Fixed, 19> kFixed = {{
      [](const QList<int>& p) {
          static const char* const what[] = {"printer", "offline cause", "error cause",
                                             "paper sensor"};
-         return p[0] >= 1 && p[0] <= 4
-                    ? QStringLiteral("real-time status request %1: %2")
-                          .arg(p[0])
-                          .arg(QLatin1String(what[p[0] - 1]))
-                    : ofOne("real-time status request %1 (unknown)", p[0]);
+         return p[0] >= 1 && p[0] <= 4 ? QStringLiteral("real-time status request %1: %2")
+                                             .arg(p[0])
+                                             .arg(QLatin1String(what[p[0] - 1]))
+                                       : ofOne("real-time status request %1 (unknown)", p[0]);
      }},
     {GS, 'V', 1, "GS V",
      [](const QList<int>& p) {
@@ -144,8 +150,9 @@ const std::array<Fixed, 19> kFixed = {{
          const QString cut = partial ? QStringLiteral("partial cut") : QStringLiteral("full cut");
          if (p.size() < 2)
              return cut;
-         return p[1] == 0 ? QStringLiteral("feed to cut position, ") + cut
-                          : QStringLiteral("feed to cut position and %1 more, %2").arg(p[1]).arg(cut);
+         return p[1] == 0
+                    ? QStringLiteral("feed to cut position, ") + cut
+                    : QStringLiteral("feed to cut position and %1 more, %2").arg(p[1]).arg(cut);
      }},
 }};
 
@@ -338,8 +345,9 @@ Decoder::Step Decoder::step(bool atEnd, QList<Item>& out)
     auto cutShort = [&](const QString& name) {
         if (!atEnd)
             return Step::NeedMore;
-        emitBytes(item(Kind::Truncated, name, {}, QStringLiteral("cut off by the end of the stream")),
-                  available, out);
+        emitBytes(
+            item(Kind::Truncated, name, {}, QStringLiteral("cut off by the end of the stream")),
+            available, out);
         return Step::Consumed;
     };
     const QString intro = QLatin1String(introName(first));
@@ -353,7 +361,8 @@ Decoder::Step Decoder::step(bool atEnd, QList<Item>& out)
         std::uint8_t intro, code, third;
         qsizetype header;
     };
-    static const Bulk kBulk[] = {{GS, 'v', '0', 8}, {GS, '(', 'L', 5}, {GS, '8', 'L', 7}, {FS, 'q', 0, 3}};
+    static const Bulk kBulk[] = {
+        {GS, 'v', '0', 8}, {GS, '(', 'L', 5}, {GS, '8', 'L', 7}, {FS, 'q', 0, 3}};
     for (const Bulk& bulk : kBulk) {
         if (bulk.intro != first || bulk.code != code)
             continue;
@@ -481,14 +490,16 @@ Decoder::Step Decoder::config(bool atEnd, QList<Item>& out)
         return Step::Consumed;
     }
     const QByteArray prefix = Frames::raw(Frames::kConfigPrefix);
-    const bool prefixSoFar = prefix.startsWith(QByteArrayView(bytes, qMin(available, prefix.size())));
+    const bool prefixSoFar =
+        prefix.startsWith(QByteArrayView(bytes, qMin(available, prefix.size())));
     if (partials > 0 || (prefixSoFar && available < prefix.size())) {
         if (!atEnd)
             return Step::NeedMore;
         const QString name = partials == 1 ? QLatin1String(Catalogue::command(partial->id).name)
                                            : QStringLiteral("config");
-        emitBytes(item(Kind::Truncated, name, {}, QStringLiteral("cut off by the end of the stream")),
-                  available, out);
+        emitBytes(
+            item(Kind::Truncated, name, {}, QStringLiteral("cut off by the end of the stream")),
+            available, out);
         return Step::Consumed;
     }
     if (prefixSoFar)

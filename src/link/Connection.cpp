@@ -78,6 +78,7 @@ void Connection::open(const std::array<std::uint8_t, 4>& address, std::uint16_t 
 {
     Q_ASSERT(m_phase == Phase::Idle);
     m_phase = Phase::Connecting;
+    m_attemptClock.start();
     NativeSocket::Failure failure = NativeSocket::Failure::None;
     if (NativeSocket::connectTo(address, port, &m_fd, &failure) == NativeSocket::Start::Failed) {
         // Told from the event loop, as every other outcome is: the caller is not re-entered.
@@ -90,6 +91,15 @@ void Connection::open(const std::array<std::uint8_t, 4>& address, std::uint16_t 
     connect(m_writable, &QSocketNotifier::activated, this, [this] { onWritable(); });
     if (timeoutMs > 0)
         m_connectTimer.start(timeoutMs);
+}
+
+void Connection::setConnectTimeout(int timeoutMs)
+{
+    // Not for an attempt that failed at once: its failure is on its way.
+    if (m_phase != Phase::Connecting || !m_writable)
+        return;
+    // Through the timer even when the time is up: the caller is not re-entered.
+    m_connectTimer.start(int(qMax<qint64>(0, timeoutMs - m_attemptClock.elapsed())));
 }
 
 void Connection::attemptEnded(NativeSocket::Failure failure)

@@ -5,6 +5,7 @@
 #include "core/Outcome.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -50,6 +51,9 @@ public:
     // Starts connecting and returns at once; connected() or connectFailed() tells how it went.
     // A timeout of 0 or less leaves the bound to the caller.
     void open(const std::array<std::uint8_t, 4>& address, std::uint16_t port, int timeoutMs);
+    // While connecting: the attempt is given up timeoutMs after it began instead, at once if
+    // that time has passed. Shortens or lengthens a search's attempts as answers come in.
+    void setConnectTimeout(int timeoutMs);
     // Queues the whole of bytes; false unless connected, the printer has not closed its side,
     // and the connection has not failed. Bytes accepted go on being written whatever the
     // printer does with its own side.
@@ -107,6 +111,7 @@ private:
     QSocketNotifier* m_readable = nullptr;
     QSocketNotifier* m_writable = nullptr;
     QTimer m_connectTimer;
+    QElapsedTimer m_attemptClock;
     QTimer m_stallTimer;
     QTimer m_ackTimer;
     QTimer m_peerCloseTimer;

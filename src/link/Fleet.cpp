@@ -8,6 +8,7 @@ Fleet::Fleet(QList<Target> targets, std::uint16_t port, int timeoutMs, int jobs,
     , m_targets(std::move(targets))
     , m_port(port)
     , m_timeoutMs(timeoutMs)
+    , m_boundMs(timeoutMs)
     , m_jobs(qMax(1, jobs))
     , m_work(std::move(work))
     , m_slots(m_targets.size())
@@ -40,6 +41,32 @@ void Fleet::stop()
     }
 }
 
+int Fleet::adaptiveBound(qint64 slowestAnswerMs, int timeoutMs)
+{
+    const qint64 bound = qMax<qint64>(kAnswerFloorMs, slowestAnswerMs * kAnswerFactor);
+    return int(qMin<qint64>(bound, timeoutMs));
+}
+
+void Fleet::setAttemptBound(int ms)
+{
+    m_boundMs = qMin(ms, m_timeoutMs);
+    // The connections still attempting are the fleet's children; reported ones are retired.
+    for (Connection* connection : findChildren<Connection*>(Qt::FindDirectChildrenOnly))
+        connection->setConnectTimeout(m_boundMs);
+}
+
+void Fleet::answered(qsizetype index)
+{
+    Slot& slot = m_slots[index];
+    slot.answerMs = slot.clock.elapsed();
+    if (!m_adaptive || slot.answerMs <= m_slowestAnswerMs)
+        return;
+    m_slowestAnswerMs = slot.answerMs;
+    const int bound = adaptiveBound(m_slowestAnswerMs, m_timeoutMs);
+    if (bound != m_boundMs)
+        setAttemptBound(bound);
+}
+
 void Fleet::launch(qsizetype index)
 {
     ++m_running;
@@ -47,16 +74,20 @@ void Fleet::launch(qsizetype index)
     slot.clock.start();
     auto* connection = new Connection(this);
     slot.connection = connection;
-    connect(connection, &Connection::connectFailed, this,
-            [this, index](Outcome why) { report(index, why, {}); });
+    connect(connection, &Connection::connectFailed, this, [this, index](Outcome why) {
+        if (why == Outcome::Refused)
+            answered(index);
+        report(index, why, {});
+    });
     connect(connection, &Connection::connected, this, [this, index, connection] {
+        answered(index);
         const QPointer<Fleet> alive(this);
         m_work(connection, [alive, index](Outcome outcome, const QByteArray& reply) {
             if (alive)
                 alive->report(index, outcome, reply);
         });
     });
-    connection->open(m_targets[index].address, m_port, m_timeoutMs);
+    connection->open(m_targets[index].address, m_port, m_boundMs);
 }
 
 void Fleet::report(qsizetype index, Outcome outcome, const QByteArray& reply)
@@ -65,7 +96,7 @@ void Fleet::report(qsizetype index, Outcome outcome, const QByteArray& reply)
     if (slot.reported || m_stopped)
         return;
     slot.reported = true;
-    Result result{index, outcome, 0, slot.clock.elapsed(), reply};
+    Result result{index, outcome, 0, slot.clock.elapsed(), slot.answerMs, reply};
     if (Connection* connection = std::exchange(slot.connection, nullptr)) {
         result.bytes = connection->delivery()->acknowledged;
         connection->disconnect(this);

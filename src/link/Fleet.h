@@ -25,9 +25,10 @@ public:
     struct Result {
         qsizetype index; // into the targets
         Outcome outcome;
-        qint64 bytes = 0; // bytes the printer acknowledged
-        qint64 ms = 0;    // from the start of the attempt to the end of the work
-        QByteArray reply; // what the work kept of the printer's answer
+        qint64 bytes = 0;     // bytes the printer acknowledged
+        qint64 ms = 0;        // from the start of the attempt to the end of the work
+        qint64 answerMs = -1; // until the printer accepted or refused; -1 when it did neither
+        QByteArray reply;     // what the work kept of the printer's answer
     };
     // What to do on a connected printer. It calls finish once, with how it went and what it
     // kept of the printer's answer; it may close the connection first but never deletes it.
@@ -37,6 +38,17 @@ public:
     Fleet(QList<Target> targets, std::uint16_t port, int timeoutMs, int jobs, Work work,
           QObject* parent = nullptr);
     ~Fleet() override;
+
+    // Without a timeout the user chose: once printers answer, accepting or refusing, an address
+    // that stays silent is given up after ten times the slowest answer seen, at least 100 ms,
+    // never later than the timeout. A network that answers at once is searched at once.
+    void adaptToAnswers() { m_adaptive = true; }
+    static constexpr int kAnswerFactor = 10;
+    static constexpr int kAnswerFloorMs = 100;
+    static int adaptiveBound(qint64 slowestAnswerMs, int timeoutMs);
+    // Every attempt, those under way too, is given up once it has waited ms since it began,
+    // never later than the timeout.
+    void setAttemptBound(int ms);
 
     void start();
     // Ends every printer still being worked on at once, with a reset; no more results come.
@@ -55,14 +67,19 @@ private:
     struct Slot {
         Connection* connection = nullptr;
         QElapsedTimer clock;
+        qint64 answerMs = -1;
         bool reported = false;
     };
     void launch(qsizetype index);
     void report(qsizetype index, Outcome outcome, const QByteArray& reply);
+    void answered(qsizetype index);
 
     QList<Target> m_targets;
     std::uint16_t m_port;
     int m_timeoutMs;
+    int m_boundMs;
+    bool m_adaptive = false;
+    qint64 m_slowestAnswerMs = -1;
     int m_jobs;
     Work m_work;
     QList<Slot> m_slots;

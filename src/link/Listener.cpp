@@ -53,23 +53,33 @@ void Listener::accept()
             socket->deleteLater();
             continue;
         }
-        auto* session = new Session{++m_accepted, socket, Decoding::Decoder(m_options.codePage),
-                                    nullptr};
+        auto* session =
+            new Session{++m_accepted, socket, Decoding::Decoder(m_options.codePage), nullptr};
         m_sessions << session;
         if (!m_options.saveDir.isEmpty()) {
-            session->save = std::make_unique<QFile>(QDir(m_options.saveDir).filePath(saveName(session->number)));
+            session->save = std::make_unique<QFile>(
+                QDir(m_options.saveDir).filePath(saveName(session->number)));
             if (!session->save->open(QIODevice::WriteOnly | QIODevice::Truncate))
-                session->save.reset();
+                dropSave(session);
         }
         if (m_options.count > 0 && m_accepted == m_options.count)
             m_server.close(); // nobody else is taken
-        emit opened(session->number,
-                    QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort()),
-                    QDateTime::currentDateTime());
+        emit opened(
+            session->number,
+            QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort()),
+            QDateTime::currentDateTime());
         connect(socket, &QTcpSocket::readyRead, this, [this, session] { read(session); });
         connect(socket, &QTcpSocket::disconnected, this, [this, session] { close(session); });
         read(session); // bytes that came with the connection
     }
+}
+
+void Listener::dropSave(Session* session)
+{
+    emit trouble(QStringLiteral("connection %1: cannot write \"%2\": %3; its bytes are not saved")
+                     .arg(session->number)
+                     .arg(session->save->fileName(), session->save->errorString()));
+    session->save.reset();
 }
 
 void Listener::read(Session* session)
@@ -78,8 +88,8 @@ void Listener::read(Session* session)
     if (bytes.isEmpty())
         return;
     session->bytes += bytes.size();
-    if (session->save)
-        session->save->write(bytes);
+    if (session->save && session->save->write(bytes) != bytes.size())
+        dropSave(session);
     for (const Decoding::Item& item : session->decoder.feed(bytes)) {
         // DLE EOT n is answered at once, as a printer does whatever else it is busy with.
         if (item.kind == Decoding::Kind::Command && item.name == QLatin1String("DLE EOT") &&
@@ -96,8 +106,8 @@ void Listener::close(Session* session)
         read(session);
     for (const Decoding::Item& item : session->decoder.finish())
         emit decoded(session->number, item);
-    if (session->save)
-        session->save->close();
+    if (session->save && !session->save->flush())
+        dropSave(session);
     m_sessions.removeOne(session);
     session->socket->deleteLater();
     const int number = session->number;

@@ -44,14 +44,17 @@ signals:
     void opened(int number, const QString& peer, const QDateTime& at);
     void decoded(int number, const Decoding::Item& item);
     void closed(int number, qint64 bytes);
-    // The last of --count connections has closed.
+    // The last of count connections has closed.
     void done();
+    // Something went wrong that does not stop listening: a connection's file cannot be written.
+    void trouble(const QString& message);
 
 private:
     struct Session;
     void accept();
     void read(Session* session);
     void close(Session* session);
+    void dropSave(Session* session);
 
     Options m_options;
     QTcpServer m_server;

@@ -1,4 +1,5 @@
 #include "core/Catalogue.h"
+#include "support/CliRun.h"
 #include "support/FakePrinter.h"
 
 #include <QCoreApplication>
@@ -26,31 +27,6 @@ Q_DECLARE_METATYPE(Catalogue::Input)
 namespace {
 
 constexpr int kBound = 20000;
-
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QString err;
-    qint64 ms = 0;
-};
-
-// The real program, as a script runs it.
-Run run(const QStringList& arguments, const QByteArray& input = {})
-{
-    QProcess process;
-    QElapsedTimer clock;
-    clock.start();
-    process.start(QStringLiteral(CORVANE_CLI), arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    // The fake printers live in this process: they read only while its events flow.
-    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, kBound))
-        process.kill();
-    Run result{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-               process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError()),
-               clock.elapsed()};
-    return result;
-}
 
 QStringList at(const FakePrinter& printer, QStringList arguments)
 {
@@ -95,7 +71,7 @@ private slots:
         QFETCH(QString, outcome);
         FakePrinter printer;
         QVERIFY(printer.listen(QHostAddress::LocalHost, 0));
-        const Run r = run(at(printer, QStringList{"--json"} + arguments), "中文\nb\n");
+        const CliRun r = runCli(at(printer, QStringList{"--json"} + arguments), "中文\nb\n");
         QCOMPARE(r.status, 0);
         const QJsonObject line = QJsonDocument::fromJson(r.out).object();
         QCOMPARE(line.value("outcome").toString(), outcome);
@@ -119,8 +95,8 @@ private slots:
             image[i] = char(i * 13);
         QVERIFY(nv.open(QIODevice::WriteOnly) && nv.write(image) == image.size());
         nv.close();
-        QCOMPARE(run(at(printer, {"nv-download", nv.fileName()})).status, 0);
-        QCOMPARE(run(at(printer, {"print"})).status, 0);
+        QCOMPARE(runCli(at(printer, {"nv-download", nv.fileName()})).status, 0);
+        QCOMPARE(runCli(at(printer, {"print"})).status, 0);
         QTRY_VERIFY_WITH_TIMEOUT(printer.closedByClient(1), kBound);
         QVERIFY(printer.bytes(0) == image);
         QCOMPARE(printer.bytes(1).size(), 925); // the window's test page
@@ -168,7 +144,7 @@ private slots:
         QFETCH(QString, says);
         FakePrinter printer;
         QVERIFY(printer.listen(QHostAddress::LocalHost, 0));
-        const Run r = run(at(printer, arguments), input);
+        const CliRun r = runCli(at(printer, arguments), input);
         QCOMPARE(r.status, status);
         QVERIFY2(r.err.contains(says), qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
@@ -181,7 +157,7 @@ private slots:
         FakePrinter printer;
         QVERIFY(printer.listen(QHostAddress::LocalHost, 0));
         const QString port = QString::number(printer.port());
-        const Run r = run({"-p", port, "-H", "127.0.0.1", "-H", "127.0.0.3", "cut"});
+        const CliRun r = runCli({"-p", port, "-H", "127.0.0.1", "-H", "127.0.0.3", "cut"});
         QCOMPARE(r.status, 1);
         QVERIFY2(r.out.startsWith("127.0.0.1\tdelivered\t"), r.out.constData());
         QVERIFY2(r.err.contains("127.0.0.3\trefused\t") &&
@@ -194,11 +170,11 @@ private slots:
     {
         FakePrinter printer;
         QVERIFY(printer.listen(QHostAddress::LocalHost, 0));
-        const Run r = run(at(printer, {"-n", "-H", "127.0.0.2", "code-page", "20"}));
+        const CliRun r = runCli(at(printer, {"-n", "-H", "127.0.0.2", "code-page", "20"}));
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QByteArray("127.0.0.1\t1F 1B 1F FF 14 0A\n127.0.0.2\t1F 1B 1F FF 14 0A\n"));
         // Nothing is sent, so nothing is asked either.
-        const Run change = run(at(printer, {"-n", "set-ip", "192.168.1.20"}));
+        const CliRun change = runCli(at(printer, {"-n", "set-ip", "192.168.1.20"}));
         QCOMPARE(change.status, 0);
         QCOMPARE(change.out, QByteArray("127.0.0.1\t1F 1B 1F 91 00 49 50 C0 A8 01 14\n"));
         QCoreApplication::processEvents(); // a connection made would be accepted by now
@@ -324,7 +300,7 @@ private slots:
         QFile file(QStringLiteral(CORVANE_CLI_MAN));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QString manual = QString::fromUtf8(file.readAll()).remove(u'\\');
-        const Run help = run({"--help"});
+        const CliRun help = runCli({"--help"});
         QCOMPARE(help.status, 0);
         QStringList names;
         for (const Command& command : all())

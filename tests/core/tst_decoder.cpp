@@ -31,8 +31,10 @@ QStringList exactly(const QList<Item>& items)
 {
     QStringList lines;
     for (const Item& item : items)
-        lines << QStringLiteral("%1+%2 %3 %4").arg(item.offset).arg(item.length).arg(summary(item),
-                                                                                   QString::fromLatin1(item.head.toHex()));
+        lines << QStringLiteral("%1+%2 %3 %4")
+                     .arg(item.offset)
+                     .arg(item.length)
+                     .arg(summary(item), QString::fromLatin1(item.head.toHex()));
     return lines;
 }
 
@@ -52,12 +54,11 @@ private slots:
         QTest::addColumn<int>("codePage");
         QTest::addColumn<QStringList>("items");
         auto row = [](const char* name, const QByteArray& bytes, const QStringList& items,
-                      int codePage = 1252) {
-            QTest::newRow(name) << bytes << codePage << items;
-        };
+                      int codePage = 1252) { QTest::newRow(name) << bytes << codePage << items; };
         row("ESC @", hex("1b40"), {"command ESC @ = initialize the printer"});
         row("ESC a 1", hex("1b6101"), {"command ESC a 1 = justify centre"});
-        row("ESC p", hex("1b70005050"), {"command ESC p 0 80 80 = drawer pin 2, on 160 ms, off 160 ms"});
+        row("ESC p", hex("1b70005050"),
+            {"command ESC p 0 80 80 = drawer pin 2, on 160 ms, off 160 ms"});
         row("ESC d 3", hex("1b6403"), {"command ESC d 3 = print and feed 3 lines"});
         row("ESC E 1", hex("1b4501"), {"command ESC E 1 = emphasis on"});
         row("ESC ! 0x38", hex("1b2138"),
@@ -67,7 +68,8 @@ private slots:
         row("ESC M 1", hex("1b4d01"), {"command ESC M 1 = font B"});
         row("ESC J 24", hex("1b4a18"), {"command ESC J 24 = print and feed 24 motion units"});
         row("GS V 0", hex("1d5600"), {"command GS V 0 = full cut"});
-        row("GS V 66 0", hex("1d564200"), {"command GS V 66 0 = feed to cut position, partial cut"});
+        row("GS V 66 0", hex("1d564200"),
+            {"command GS V 66 0 = feed to cut position, partial cut"});
         row("GS V 65 3", hex("1d564103"),
             {"command GS V 65 3 = feed to cut position and 3 more, full cut"});
         row("GS ! 0x11", hex("1d2111"), {"command GS ! 17 = character size: width 2, height 2"});
@@ -75,31 +77,42 @@ private slots:
         row("GS L", hex("1d4c2001"), {"command GS L 32 1 = left margin 288 dots"});
         row("GS W", hex("1d574002"), {"command GS W 64 2 = print area width 576 dots"});
         row("FS p 1 0", hex("1c700100"), {"command FS p 1 0 = print NV bit image 1, normal"});
-        row("DLE EOT 4", hex("100404"), {"command DLE EOT 4 = real-time status request 4: paper sensor"});
+        row("DLE EOT 4", hex("100404"),
+            {"command DLE EOT 4 = real-time status request 4: paper sensor"});
         row("GS r 1", hex("1d7201"), {"command GS r 1 = transmit the paper sensor status"});
         row("GS I 67", hex("1d4943"), {"command GS I 67 = transmit printer ID 67"});
         row("LF CR HT FF", hex("0a0d090c"),
             {"command LF = print and line feed", "command CR = carriage return",
-             "command HT = horizontal tab", "command FF = print and return to the start (form feed)"});
-        row("GS v 0 raster skipped whole", hex("1d76300002000300") + QByteArray(6, '\xff') + hex("0a"),
-            {"command GS v 0 0 2 0 3 0 = raster image 16 x 3 dots, mode 0", "command LF = print and line feed"});
+             "command HT = horizontal tab",
+             "command FF = print and return to the start (form feed)"});
+        row("GS v 0 raster skipped whole",
+            hex("1d76300002000300") + QByteArray(6, '\xff') + hex("0a"),
+            {"command GS v 0 0 2 0 3 0 = raster image 16 x 3 dots, mode 0",
+             "command LF = print and line feed"});
         row("GS ( L skipped whole", hex("1d284c0300") + hex("304530") + hex("1b40"),
-            {"command GS ( L 3 0 = graphics data, 3 bytes", "command ESC @ = initialize the printer"});
+            {"command GS ( L 3 0 = graphics data, 3 bytes",
+             "command ESC @ = initialize the printer"});
         row("GS 8 L skipped whole", hex("1d384c02000000") + hex("0a0a") + hex("0a"),
-            {"command GS 8 L 2 0 0 0 = graphics data, 2 bytes", "command LF = print and line feed"});
-        row("FS q with two images", hex("1c7102") + hex("01000100") + QByteArray(8, 'x') +
-                                        hex("01000200") + QByteArray(16, '\x1b') + hex("0a"),
+            {"command GS 8 L 2 0 0 0 = graphics data, 2 bytes",
+             "command LF = print and line feed"});
+        row("FS q with two images",
+            hex("1c7102") + hex("01000100") + QByteArray(8, 'x') + hex("01000200") +
+                QByteArray(16, '\x1b') + hex("0a"),
             {"command FS q 2 = define 2 NV bit images", "command LF = print and line feed"});
 
         // Cut off by the end, and never read past it.
         row("ESC alone", hex("1b"), {"truncated ESC = cut off by the end of the stream"});
         row("ESC p cut", hex("1b7000"), {"truncated ESC p = cut off by the end of the stream"});
-        row("GS V 66 without n", hex("1d5642"), {"truncated GS V = cut off by the end of the stream"});
-        row("GS v 0 header cut", hex("1d763000"), {"truncated GS v 0 = cut off by the end of the stream"});
+        row("GS V 66 without n", hex("1d5642"),
+            {"truncated GS V = cut off by the end of the stream"});
+        row("GS v 0 header cut", hex("1d763000"),
+            {"truncated GS v 0 = cut off by the end of the stream"});
         row("raster data cut", hex("1d76300002000300") + QByteArray(3, 'x'),
             {"truncated GS v 0 0 2 0 3 0 = raster image 16 x 3 dots, mode 0"});
-        row("FS q image header cut", hex("1c710101"), {"truncated FS q 1 = define 1 NV bit images"});
-        row("set-ip cut", hex("1f1b1f91004950c0a8"), {"truncated set-ip = cut off by the end of the stream"});
+        row("FS q image header cut", hex("1c710101"),
+            {"truncated FS q 1 = define 1 NV bit images"});
+        row("set-ip cut", hex("1f1b1f91004950c0a8"),
+            {"truncated set-ip = cut off by the end of the stream"});
         row("prefix cut", hex("1f1b"), {"truncated config = cut off by the end of the stream"});
 
         // Unknown bytes are shown, and decoding goes on after them.
@@ -112,7 +125,8 @@ private slots:
         row("US alone", hex("1f41"), {"unknown = unknown bytes", "text = A"});
 
         // Text in the code page the user gives.
-        row("text 936", hex("d6d0cec40a"), {"text = 中文", "command LF = print and line feed"}, 936);
+        row("text 936", hex("d6d0cec40a"), {"text = 中文", "command LF = print and line feed"},
+            936);
         row("text 932", hex("93fa967b"), {"text = 日本"}, 932);
         row("text 1252", hex("e980") + "\"q\"", {"text = é€\"q\""}, 1252);
         row("a lead byte at the end", hex("61d6"), {"text = a\ufffd"}, 936);
@@ -207,7 +221,8 @@ private slots:
         const QByteArray chunk(1 << 20, 'x');
         for (int i = 0; i < 15; ++i)
             QVERIFY(decoder.feed(chunk).isEmpty());
-        const QList<Item> items = decoder.feed(QByteArray((0xffff * 256) - 15 * (1 << 20), 'x') + "\n");
+        const QList<Item> items =
+            decoder.feed(QByteArray((0xffff * 256) - 15 * (1 << 20), 'x') + "\n");
         QCOMPARE(items.size(), 2);
         QCOMPARE(items[0].length, 8 + 0xffff * 256);
         QCOMPARE(items[0].head.size(), kHeadBytes);

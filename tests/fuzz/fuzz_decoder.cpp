@@ -14,8 +14,8 @@ bool same(const QList<Decoding::Item>& a, const QList<Decoding::Item>& b)
         return false;
     for (qsizetype i = 0; i < a.size(); ++i) {
         if (a[i].offset != b[i].offset || a[i].length != b[i].length || a[i].kind != b[i].kind ||
-            a[i].name != b[i].name || a[i].params != b[i].params ||
-            a[i].meaning != b[i].meaning || a[i].head != b[i].head)
+            a[i].name != b[i].name || a[i].params != b[i].params || a[i].meaning != b[i].meaning ||
+            a[i].head != b[i].head)
             return false;
     }
     return true;

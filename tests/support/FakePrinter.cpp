@@ -56,7 +56,7 @@ void FakePrinter::accept()
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         socket->setParent(nullptr);
         const int index = int(m_connections.size());
-        m_connections.append({socket, {}, false, 0});
+        m_connections.append({socket, {}, false, 0, 0});
         if (m_behaviour.talkEveryMs > 0) {
             auto* talk = new QTimer(socket);
             connect(talk, &QTimer::timeout, socket,
@@ -99,8 +99,26 @@ void FakePrinter::readSome(QTcpSocket* socket, int index, qint64 most)
 {
     Connection& c = m_connections[index];
     c.bytes += most < 0 ? socket->readAll() : socket->read(most);
+    answerStatus(socket, index);
     if (m_behaviour.resetAfter >= 0 && c.bytes.size() >= m_behaviour.resetAfter)
         resetConnection(socket);
+}
+
+void FakePrinter::answerStatus(QTcpSocket* socket, int index)
+{
+    Connection& c = m_connections[index];
+    const QByteArray& replies = m_behaviour.statusReplies;
+    if (replies.isEmpty())
+        return;
+    for (; c.scanned + 2 < c.bytes.size(); ++c.scanned) {
+        const int n = c.bytes[c.scanned + 2];
+        if (c.bytes[c.scanned] != 0x10 || c.bytes[c.scanned + 1] != 0x04 || n < 1 ||
+            n > replies.size())
+            continue;
+        const QByteArray answer = replies.mid(n - 1, 1);
+        QTimer::singleShot(m_behaviour.statusDelayMs, socket,
+                           [socket, answer] { socket->write(answer); });
+    }
 }
 
 void FakePrinter::record(QTcpSocket* socket, int index)

@@ -26,6 +26,9 @@ public:
         qint64 readPerSecond = 0; // read no faster than this; 0: as fast as bytes come
         int talkEveryMs = 0;      // send four status bytes this often, as many printers do
         qint64 floodBack = 0;     // send this many bytes back, as fast as the sender reads
+        // Answer DLE EOT n with byte n of these, when there are that many; so much later.
+        QByteArray statusReplies = {};
+        int statusDelayMs = 0;
     };
 
     struct Connection {
@@ -33,6 +36,7 @@ public:
         QByteArray bytes;
         bool closedByClient = false;
         qint64 sentBack = 0;
+        qsizetype scanned = 0; // for status requests
     };
 
     explicit FakePrinter(QObject* parent = nullptr);
@@ -57,6 +61,7 @@ private:
     void accept();
     void record(QTcpSocket* socket, int index);
     void readSome(QTcpSocket* socket, int index, qint64 most);
+    void answerStatus(QTcpSocket* socket, int index);
 
     QTcpServer m_server;
     QList<Connection> m_connections;

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+// What a printer answers to the real-time status requests DLE EOT 1 to 4: one byte each, whose
+// fixed bits tell a status byte from anything else. The bits are named here so that whatever
+// makes such answers, a simulated printer too, builds them from the same definitions.
+namespace PrinterStatus {
+
+inline constexpr int kRequests = 4; // DLE EOT 1 to 4
+
+// Bits 1 and 4 are always set, bits 0 and 7 never.
+inline constexpr std::uint8_t kFixedMask = 0x93;
+inline constexpr std::uint8_t kFixedBits = 0x12;
+
+// DLE EOT 1, the printer.
+inline constexpr std::uint8_t kDrawerSignalHigh = 0x04; // bit 2: drawer kick-out connector pin 3
+inline constexpr std::uint8_t kOffline = 0x08;          // bit 3
+// DLE EOT 2, why it is offline.
+inline constexpr std::uint8_t kCoverOpen = 0x04;    // bit 2
+inline constexpr std::uint8_t kFeedButton = 0x08;   // bit 3: paper being fed by the FEED button
+inline constexpr std::uint8_t kPaperEndStop = 0x20; // bit 5: printing stopped by paper end
+inline constexpr std::uint8_t kError = 0x40;        // bit 6
+// DLE EOT 3, which error.
+inline constexpr std::uint8_t kAutocutterError = 0x08;    // bit 3
+inline constexpr std::uint8_t kUnrecoverableError = 0x20; // bit 5
+inline constexpr std::uint8_t kRecoverableError = 0x40;   // bit 6: recovers by itself
+// DLE EOT 4, the roll paper sensors.
+inline constexpr std::uint8_t kPaperNearEnd = 0x0C; // bits 2 and 3
+inline constexpr std::uint8_t kPaperEnd = 0x60;     // bits 5 and 6
+
+enum class Condition {
+    DrawerSignalHigh,
+    Offline,
+    CoverOpen,
+    FeedButton,
+    PaperEndStop,
+    Error,
+    AutocutterError,
+    UnrecoverableError,
+    RecoverableError,
+    PaperNearEnd,
+    PaperEnd,
+};
+
+// One condition: the request whose answer tells it, its bits (any of them set), the JSON key,
+// and the words a person reads.
+struct ConditionRow {
+    Condition condition;
+    int request;
+    std::uint8_t bits;
+    const char* key;
+    const char* words;
+};
+std::span<const ConditionRow> conditions();
+
+bool isStatusByte(std::uint8_t byte);
+
+// The answers to DLE EOT 1 to 4, in that order.
+struct Status {
+    std::array<std::uint8_t, kRequests> bytes{kFixedBits, kFixedBits, kFixedBits, kFixedBits};
+
+    bool has(Condition condition) const;
+    bool online() const { return !has(Condition::Offline); }
+    bool hasPaper() const { return !has(Condition::PaperEnd) && !has(Condition::PaperEndStop); }
+    // Online with paper: what a printer must be to print.
+    bool ready() const { return online() && hasPaper(); }
+    // "online, paper ok; drawer signal low", "offline: cover open; drawer signal high"
+    QString summary() const;
+};
+
+enum class ReplyCheck {
+    Complete, // a status byte for every request
+    Missing,  // the answer to a request did not come
+    Invalid,  // the answer to a request is no status byte
+};
+
+// What a reply tells: the bytes kept, one per request in order, the last possibly invalid.
+struct Reply {
+    ReplyCheck check = ReplyCheck::Missing;
+    int request = 1; // the first request without a valid answer; 0 when complete
+    Status status;   // when complete
+};
+Reply read(const QByteArray& reply);
+
+// The conditions a simulated printer can be put in, by name, with the answers it gives.
+struct Simulation {
+    const char* name;
+    Status status;
+};
+std::span<const Simulation> simulations();
+const Simulation* simulation(QStringView name);
+
+} // namespace PrinterStatus

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "Fleet.h"
+
+// Asks a connected printer how it is: DLE EOT 1, 2, 3 and 4 in turn, each answered by one byte
+// before the next goes out, so that every byte is known to answer its own request.
+namespace StatusQuery {
+
+// The work for a fleet. Each answer is awaited at most replyTimeoutMs. It finishes Delivered
+// with the four bytes when each is a status byte, and NoStatus with what came when an answer
+// is missing (silence, a close, a reset) or is no status byte, which is then the last byte.
+// The connection is left open.
+Fleet::Work work(int replyTimeoutMs);
+
+} // namespace StatusQuery
