@@ -1,0 +1,193 @@
+#include "core/Catalogue.h"
+#include "support/CliRun.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+namespace {
+
+constexpr int kBound = 20000;
+
+// corvane-cli listen on a free loopback port, with what it was told; stops with the test.
+class Listen {
+public:
+    explicit Listen(const QStringList& arguments)
+    {
+        m_process.start(QStringLiteral(CORVANE_CLI), QStringList{"listen", "-p", "0"} + arguments);
+        // Without the line, port() stays empty and the test says so.
+        (void)QTest::qWaitFor(
+            [this] {
+                m_err += m_process.readAllStandardError();
+                return m_err.contains('\n') || !running();
+            },
+            kBound);
+        const qsizetype at = m_err.indexOf(" port ");
+        if (at >= 0)
+            m_port = QString::fromLatin1(m_err.mid(at + 6).trimmed());
+    }
+    ~Listen()
+    {
+        m_process.kill();
+        m_process.waitForFinished(kBound);
+    }
+    QString port() const { return m_port; }
+    bool running() const { return m_process.state() != QProcess::NotRunning; }
+    // Waits for its end after the connections it was told to take.
+    int finish()
+    {
+        if (!QTest::qWaitFor([this] { return !running(); }, kBound))
+            return -1;
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
+    QByteArray out() { return m_process.readAllStandardOutput(); }
+
+private:
+    QProcess m_process;
+    QByteArray m_err;
+    QString m_port;
+};
+
+QList<QJsonObject> objects(const QByteArray& lines)
+{
+    QList<QJsonObject> all;
+    for (const QByteArray& line : lines.split('\n')) {
+        if (!line.isEmpty())
+            all << QJsonDocument::fromJson(line).object();
+    }
+    return all;
+}
+
+} // namespace
+
+// The desk printer and the capture reader, run as a technician runs them.
+class TestListen : public QObject {
+    Q_OBJECT
+private slots:
+    void showsAndSavesEachConnection()
+    {
+        QTemporaryDir folder;
+        Listen listen({"--count", "2", "--json", "--save", folder.path()});
+        QVERIFY(!listen.port().isEmpty());
+        const QStringList at{"-H", "127.0.0.1", "-p", listen.port()};
+        QCOMPARE(runCli(at + QStringList{"cut"}).status, 0);
+        QCOMPARE(runCli(at + QStringList{"set-ip", "--yes", "192.168.123.200"}).status, 0);
+        QCOMPARE(listen.finish(), 0);
+
+        QStringList seen;
+        for (const QJsonObject& o : objects(listen.out()))
+            seen << QStringLiteral("%1 %2 %3")
+                        .arg(o["connection"].toInt())
+                        .arg(o.contains("event") ? o["event"].toString() : o["kind"].toString(),
+                             o.contains("bytes") ? QString::number(o["bytes"].toInt())
+                                                 : o["name"].toString());
+        QCOMPARE(seen, QStringList({"1 open ", "1 command GS V", "1 close 4", "2 open ",
+                                    "2 config set-ip", "2 close 11"}));
+        QFile saved(QDir(folder.path()).filePath("connection-0002.bin"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(),
+                 Catalogue::wire(Catalogue::sends(Catalogue::Id::SetIp,
+                                                  Catalogue::IPv4{{192, 168, 123, 200}})));
+    }
+
+    // What status reads from the desk printer is the state it was told to be in.
+    void statusReadsTheReplyItWasTold_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("status");
+        QTest::newRow("default") << ""
+                                 << "online, paper ok; drawer signal low" << 0;
+        QTest::newRow("paper-near-end") << "paper-near-end"
+                                        << "online, paper near end; drawer signal low" << 0;
+        QTest::newRow("paper-out")
+            << "paper-out"
+            << "offline: printing stopped by paper end, paper end; drawer signal low" << 1;
+        QTest::newRow("cover-open") << "cover-open"
+                                    << "offline: cover open; drawer signal low" << 1;
+        QTest::newRow("offline") << "offline"
+                                 << "offline; drawer signal low" << 1;
+    }
+    void statusReadsTheReplyItWasTold()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, line);
+        QFETCH(int, status);
+        Listen listen(state.isEmpty() ? QStringList{"--count", "1"}
+                                      : QStringList{"--count", "1", "--status-reply", state});
+        const CliRun r = runCli({"-H", "127.0.0.1", "-p", listen.port(), "status"});
+        QCOMPARE(r.status, status);
+        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("127.0.0.1\t") + line + u'\n');
+        QCOMPARE(listen.finish(), 0);
+    }
+
+    // The whole of a large download is taken and saved, its image data counted, not shown.
+    void largeDownloadArrivesWhole()
+    {
+        QTemporaryDir folder;
+        QFile image(folder.filePath("nv.bin"));
+        QVERIFY(image.open(QIODevice::WriteOnly));
+        const QByteArray one = QByteArray::fromHex("1c7101ff030800") + QByteArray(65472, 'U');
+        for (int i = 0; i < 1024; ++i) // 64 MiB less the headers
+            image.write(one);
+        image.close();
+        Listen listen({"--count", "1", "--save", folder.path()});
+        const CliRun r =
+            runCli({"-H", "127.0.0.1", "-p", listen.port(), "nv-download", image.fileName()});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(listen.finish(), 0);
+        const QList<QByteArray> lines = listen.out().split('\n');
+        QCOMPARE(lines.size(), 1024 + 3); // header, an item per image, the close, the last newline
+        QCOMPARE(lines.at(1024 + 1),
+                 "connection 1 closed after " + QByteArray::number(image.size()) + " bytes");
+        QCOMPARE(QFileInfo(folder.filePath("connection-0001.bin")).size(), image.size());
+    }
+
+    void wrongOptionsAreRefused_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("state") << QStringList{"--status-reply", "jammed"}
+                               << "--status-reply: \"jammed\" is none of online|paper-near-end|"
+                                  "paper-out|cover-open|offline";
+        QTest::newRow("bind name") << QStringList{"--bind", "localhost"}
+                                   << "--bind: \"localhost\" is not an IPv4 or IPv6 address";
+        QTest::newRow("count") << QStringList{"--count", "-1"}
+                               << "--count: \"-1\" is not a number from 0 to 1000000000";
+    }
+    void wrongOptionsAreRefused()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        const CliRun r = runCli(QStringList{"listen"} + arguments);
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.err, QStringLiteral("corvane-cli: ") + message + u'\n');
+    }
+
+    void decodeTellsEachItem()
+    {
+        const QByteArray capture =
+            QByteArray::fromHex("1b40") + "Hi\n" + QByteArray::fromHex("1b7000505010040400ff1d");
+        const CliRun r = runCli({"decode", "-"}, capture);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out,
+                 "       0  1b 40                       ESC @  initialize the printer\n"
+                 "       2  48 69                       \"Hi\"\n"
+                 "       4  0a                          LF  print and line feed\n"
+                 "       5  1b 70 00 50 50              ESC p 0 80 80  drawer pin 2, on 160 ms, "
+                 "off 160 ms\n"
+                 "      10  10 04 04                    DLE EOT 4  real-time status request 4: "
+                 "paper sensor\n"
+                 "      13  00                          unknown bytes\n"
+                 "      14  ff                          \"\xc3\xbf\"\n"
+                 "      15  1d                          GS  cut off by the end of the stream\n");
+        const CliRun missing = runCli({"decode", "/nonexistent/capture.bin"});
+        QCOMPARE(missing.status, 2);
+        QVERIFY2(missing.err.startsWith("corvane-cli: decode: cannot open"),
+                 qPrintable(missing.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestListen)
+#include "tst_listen.moc"
