@@ -510,6 +510,51 @@ int caseFleet()
     return 0;
 }
 
+// corvane-cli listen taking a 64 MiB NV download, its output going to a pipe the bench reads,
+// against the plain reader: from the connection to the last byte read (for listen, to the line
+// that tells the connection's end).
+int caseListen()
+{
+    constexpr std::uint16_t kListenPort = 9500;
+    QByteArray data;
+    const QByteArray image = QByteArray::fromHex("1c7101ff030800") + QByteArray(65472, '\x55');
+    while (data.size() < 64 << 20)
+        data += image;
+    std::vector<double> tool, plain;
+    for (int i = 0; i < 5; ++i) {
+        QProcess listen;
+        listen.start(QStringLiteral(CORVANE_CLI),
+                     {QStringLiteral("listen"), QStringLiteral("-p"), QString::number(kListenPort),
+                      QStringLiteral("--count"), QStringLiteral("1")});
+        if (!listen.waitForReadyRead(10000) && listen.readAllStandardError().isEmpty())
+            return 1;
+        const Clock::time_point start = Clock::now();
+        if (!plainSend(kHost, kListenPort, data.constData(), std::size_t(data.size())))
+            return 2;
+        // Until it tells the connection's end, its last byte read.
+        const QByteArray closed = "closed after " + QByteArray::number(data.size()) + " bytes";
+        QByteArray out;
+        while (!out.contains(closed) && listen.waitForReadyRead(60000))
+            out += listen.readAllStandardOutput();
+        const Clock::time_point end = Clock::now();
+        if (!out.contains(closed) || !listen.waitForFinished(10000) || listen.exitCode() != 0)
+            return 3;
+        tool.push_back(ms(end - start));
+
+        Sink sink(kHost, kListenPort + 1, false);
+        const Clock::time_point plainStart = Clock::now();
+        if (!sink.listening() ||
+            !plainSend(kHost, kListenPort + 1, data.constData(), std::size_t(data.size())) ||
+            !Rig::waitFor([&] { return sink.total() >= std::uint64_t(data.size()); }, 60000))
+            return 4;
+        plain.push_back(ms(sink.lastByteAt() - plainStart));
+    }
+    const double mib = double(data.size()) / double(1 << 20);
+    report("listen_mib_per_s", mib / (median(tool) / 1000.0));
+    report("listen_plain_mib_per_s", mib / (median(plain) / 1000.0));
+    return 0;
+}
+
 int runCase(const QString& name)
 {
     static const std::map<QString, int (*)()> cases = {
@@ -517,6 +562,7 @@ int runCase(const QString& name)
         {QStringLiteral("nv"), caseNv},          {QStringLiteral("print"), casePrint},
         {QStringLiteral("soak"), caseSoak},      {QStringLiteral("flood"), caseFlood},
         {QStringLiteral("cli-cut"), caseCliCut}, {QStringLiteral("fleet"), caseFleet},
+        {QStringLiteral("listen"), caseListen},
     };
     const auto found = cases.find(name);
     if (found == cases.end())
@@ -631,6 +677,9 @@ int drive()
     const Figures fleet =
         runChild({QStringLiteral("--case"), QStringLiteral("fleet")}, environment, &ok);
     allOk &= ok;
+    const Figures listen =
+        runChild({QStringLiteral("--case"), QStringLiteral("listen")}, environment, &ok);
+    allOk &= ok;
 
     auto at = [](const Figures& f, const char* key) {
         const auto found = f.find(key);
@@ -715,6 +764,11 @@ int drive()
         fleetMs <= at(fleet, "fleet_timeout_ms") + 500);
     row("8 fleet against 200 x timeout, ms", num(fleetMs, 0), num(at(fleet, "fleet_bound_ms"), 0),
         num(fleetMs / at(fleet, "fleet_bound_ms"), 3), "(detail of row 8)", true);
+    const double listenRatio =
+        at(listen, "listen_mib_per_s") / at(listen, "listen_plain_mib_per_s");
+    row("9 listen, 64 MiB NV download, MiB/s", num(at(listen, "listen_mib_per_s"), 0),
+        num(at(listen, "listen_plain_mib_per_s"), 0) + " plain reader", num(listenRatio),
+        ">= 0.25 x", listenRatio >= 0.25);
     return allOk ? 0 : 1;
 }
 

@@ -4,6 +4,13 @@
 #include <QFile>
 #include <QTcpSocket>
 
+namespace {
+
+// Read a bounded piece at a time into one buffer: a fast sender costs no fresh memory per read.
+constexpr qint64 kChunk = 1024 * 1024;
+
+} // namespace
+
 struct Listener::Session {
     int number;
     QTcpSocket* socket;
@@ -56,6 +63,7 @@ void Listener::accept()
         auto* session =
             new Session{++m_accepted, socket, Decoding::Decoder(m_options.codePage), nullptr};
         m_sessions << session;
+        socket->setReadBufferSize(kChunk);
         if (!m_options.saveDir.isEmpty()) {
             session->save = std::make_unique<QFile>(
                 QDir(m_options.saveDir).filePath(saveName(session->number)));
@@ -84,11 +92,19 @@ void Listener::dropSave(Session* session)
 
 void Listener::read(Session* session)
 {
-    const QByteArray bytes = session->socket->readAll();
-    if (bytes.isEmpty())
-        return;
+    m_chunk.resize(kChunk);
+    for (;;) {
+        const qint64 n = session->socket->read(m_chunk.data(), kChunk);
+        if (n <= 0)
+            return;
+        take(session, QByteArrayView(m_chunk.constData(), n));
+    }
+}
+
+void Listener::take(Session* session, QByteArrayView bytes)
+{
     session->bytes += bytes.size();
-    if (session->save && session->save->write(bytes) != bytes.size())
+    if (session->save && session->save->write(bytes.data(), bytes.size()) != bytes.size())
         dropSave(session);
     for (const Decoding::Item& item : session->decoder.feed(bytes)) {
         // DLE EOT n is answered at once, as a printer does whatever else it is busy with.

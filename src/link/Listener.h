@@ -53,6 +53,7 @@ private:
     struct Session;
     void accept();
     void read(Session* session);
+    void take(Session* session, QByteArrayView bytes);
     void close(Session* session);
     void dropSave(Session* session);
 
@@ -61,4 +62,5 @@ private:
     QList<Session*> m_sessions;
     int m_accepted = 0;
     int m_closed = 0;
+    QByteArray m_chunk; // what each read fills
 };

@@ -129,7 +129,7 @@ private slots:
         QFile image(folder.filePath("nv.bin"));
         QVERIFY(image.open(QIODevice::WriteOnly));
         const QByteArray one = QByteArray::fromHex("1c7101ff030800") + QByteArray(65472, 'U');
-        for (int i = 0; i < 1024; ++i) // 64 MiB less the headers
+        for (int i = 0; i < 1024; ++i) // about 64 MiB
             image.write(one);
         image.close();
         Listen listen({"--count", "1", "--save", folder.path()});
