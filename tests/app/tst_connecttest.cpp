@@ -10,29 +10,13 @@
 
 using TestAddresses::kPrinter;
 
-// The connection test and the end of the program, driven through the real window at the
-// printer's default address.
+// Waits of the connection test and the other commands, and the end of the program, driven through
+// the real window at the printer's default address.
 class ConnectTestTest : public QObject {
     Q_OBJECT
 
 private slots:
     void init() { REQUIRE_LOCAL_ADDRESS(kPrinter); }
-
-    void reachablePrinterSucceedsAndGetsNothing()
-    {
-        WindowRig w;
-        FakePrinter& printer = w.printer;
-        QVERIFY(w.listen());
-        QTest::mouseClick(w.button("cmdConnect"), Qt::LeftButton);
-        QCOMPARE(w.boxes.messages, QStringList{"Connect printer succeed!"});
-        QVERIFY(w.form.state().blnConnected);
-        // A second test replaces the first connection; the first one carried no byte.
-        QTest::mouseClick(w.button("cmdConnect"), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(printer.closedByClient(0), 5000);
-        QCOMPARE(printer.connectionCount(), 2);
-        QCOMPARE(printer.bytes(0), QByteArray());
-        QCOMPARE(w.boxes.messages.size(), 2);
-    }
 
     void clicksDuringTheWaitAreRefusedAndTheOuterTestReportsItsOwnResult()
     {

@@ -65,20 +65,6 @@ private slots:
                               "The set new Ethernet ID isn't correct.",
                               "Please input correct printer current IP address"}));
         QCOMPARE(printer.connectionCount(), 0);
-
-        // A megabyte of text with control characters in it goes out as it is.
-        w.form.setText(Field::CurIP, kPrinter);
-        w.form.state().blnCurIPValid = true;
-        QString text;
-        while (text.size() < (1 << 20))
-            text += QStringLiteral("\x1B@ line of a long receipt \x01\x7F\r\n");
-        w.form.setText(Field::Char, text);
-        w.boxes.messages.clear();
-        QTest::mouseClick(w.button("cmdSend"), Qt::LeftButton);
-        QTest::mouseClick(w.button("cmdCut"), Qt::LeftButton); // closes the print connection
-        QTRY_COMPARE_WITH_TIMEOUT(printer.bytes(0).size(), text.size(), 10000);
-        QCOMPARE(printer.bytes(0), text.toLatin1());
-        QVERIFY(w.boxes.messages.isEmpty());
     }
 };
 

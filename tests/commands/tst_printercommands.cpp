@@ -51,6 +51,7 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(button, input)))
                 << QString(button) << input << id << expected;
         };
+        row("cmdConnect", {}, Id::Test, NoInput{});
         row("cmdCash", {}, Id::Drawer, NoInput{});
         row("cmdCut", {}, Id::Cut, NoInput{});
         row("Command1", {}, Id::Arm, Arm{ArmBoard::Ostrik});
@@ -92,7 +93,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.printer.connectionCount(), 1, kWireMs);
         QVERIFY(w.closeAndWait(0));
         QCOMPARE(w.printer.bytes(0).toHex(' '), wire(sends(command, expected)).toHex(' '));
-        QCOMPARE(w.boxes.messages, QStringList());
+        QCOMPARE(w.boxes.messages,
+                 command == Id::Test ? QStringList{msg(Texts::kConnectSucceeded)} : QStringList());
     }
 
     void defaultTextThenCutMakeTwoConnections()
