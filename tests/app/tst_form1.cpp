@@ -68,23 +68,16 @@ private slots:
         QVERIFY(widget);
         QCOMPARE(widget->geometry(), pixels);
         QCOMPARE(widget->isVisible(), visible);
-        QString shown;
-        QPalette::ColorRole role = QPalette::Text;
-        if (auto* label = qobject_cast<QLabel*>(widget)) {
-            shown = label->text();
-            role = QPalette::WindowText;
-        } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
-            shown = button->text();
-        } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-            shown = edit->text();
-        } else if (qobject_cast<QPlainTextEdit*>(widget)) {
+        // Labels, buttons and fields show their "text"; the print box its text as sent.
+        const bool label = qobject_cast<QLabel*>(widget);
+        QString shown =
+            widget->property(qobject_cast<QComboBox*>(widget) ? "currentText" : "text").toString();
+        if (qobject_cast<QPlainTextEdit*>(widget))
             shown = w.form.text(Field::Char);
-        } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-            shown = combo->currentText();
-        }
         QCOMPARE(shown, caption);
         if (colour.isValid())
-            QCOMPARE(widget->palette().color(role), colour);
+            QCOMPARE(widget->palette().color(label ? QPalette::WindowText : QPalette::Text),
+                     colour);
         if (points > 0)
             QCOMPARE(widget->font().pointSizeF(), points);
         QCOMPARE(widget->font().weight(), QFont::Normal);
