@@ -51,12 +51,9 @@ private slots:
         good("10.0.0.7-10.0.0.7", range("10.0.0.7", "10.0.0.7"));
         good("0.0.0.0-255.255.255.255", range("0.0.0.0", "255.255.255.255"));
         good("10.0.0.9", range("10.0.0.9", "10.0.0.9"));
-        good("127.000.000.001", range("127.0.0.1", "127.0.0.1"));
 
+        // A bad address itself is tst_address's to show; here, what the range adds around it.
         bad("empty", "", Check::Empty);
-        bad("a name", "printer.local", Check::BadAddress);
-        bad("three parts", "10.0.0", Check::BadAddress);
-        bad("part above 255", "10.0.0.256", Check::BadAddress);
         bad("block of a bad address", "10.0.0/24", Check::BadAddress);
         bad("prefix 33", "10.0.0.0/33", Check::BadPrefix);
         bad("no prefix", "10.0.0.0/", Check::BadPrefix);

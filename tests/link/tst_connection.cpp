@@ -12,14 +12,6 @@ namespace {
 constexpr std::array<std::uint8_t, 4> kLoopback = {127, 0, 0, 1};
 constexpr int kBound = 10000; // every wait below ends well within this
 
-QByteArray pattern(qsizetype size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = char((i * 7 + i / 4096) & 0xFF);
-    return bytes;
-}
-
 using Accept = FakePrinter::Accept;
 using Behaviour = FakePrinter::Behaviour;
 
@@ -110,42 +102,6 @@ private slots:
         if (printer.onAccept != Accept::Close)
             QTRY_VERIFY_WITH_TIMEOUT(fake.closedByClient(0), kBound);
         QCOMPARE(fake.bytes(0) == bytes, delivered);
-    }
-
-    // Once the printer's FIN is seen, nothing new is taken; what was taken before goes on.
-    void sendAfterThePrintersFinFails()
-    {
-        FakePrinter fake;
-        fake.setBehaviour({.onAccept = Accept::HalfClose});
-        QVERIFY(fake.listen(QHostAddress::LocalHost));
-        Connection connection;
-        QSignalSpy closed(&connection, &Connection::peerClosedSending);
-        connection.open(kLoopback, fake.port(), kBound);
-        QVERIFY(closed.wait(kBound));
-        QVERIFY(!connection.send("late"));
-        QVERIFY(connection.isConnected());
-    }
-
-    // What a program hands over just before it ends still reaches the printer.
-    void awaitRetiredDeliversBeforeTheEnd()
-    {
-        FakePrinter fake;
-        fake.setBehaviour({.readPerSecond = 8 << 20, .talkEveryMs = 50});
-        QVERIFY(fake.listen(QHostAddress::LocalHost));
-        const QByteArray bytes = pattern(4 << 20);
-        for (int i = 0; i < 3; ++i) {
-            auto* connection = new Connection;
-            QSignalSpy connected(connection, &Connection::connected);
-            connection->open(kLoopback, fake.port(), kBound);
-            QVERIFY(connected.wait(kBound));
-            QVERIFY(connection->send(bytes));
-            Connection::retire(connection);
-        }
-        Connection::awaitRetired();
-        for (int i = 0; i < 3; ++i) {
-            QTRY_VERIFY_WITH_TIMEOUT(fake.closedByClient(i), kBound);
-            QCOMPARE(fake.bytes(i).size(), bytes.size());
-        }
     }
 };
 

@@ -43,14 +43,6 @@ bool FakePrinter::listen(const QHostAddress& address, quint16 port)
     return m_server.listen(address, port);
 }
 
-QByteArray FakePrinter::allBytes() const
-{
-    QByteArray all;
-    for (const Connection& c : m_connections)
-        all += c.bytes;
-    return all;
-}
-
 void FakePrinter::accept()
 {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {

@@ -55,7 +55,6 @@ public:
     {
         return m_connections.value(connection).closedByClient;
     }
-    QByteArray allBytes() const;
 
 private:
     void accept();
@@ -68,6 +67,15 @@ private:
     Behaviour m_behaviour;
     QList<int> m_held;
 };
+
+// Bytes to send that show any byte lost, doubled or moved: the first 256 hold every value.
+inline QByteArray pattern(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char((i * 7 + i / 4096) & 0xFF);
+    return bytes;
+}
 
 // A listener whose accept queue is full, so a connect request to it gets no answer at all.
 class SilentListener {
