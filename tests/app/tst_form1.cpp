@@ -1,4 +1,5 @@
 #include "core/DefaultPrintText.h"
+#include "support/Rows.h"
 #include "support/WindowRig.h"
 
 #include <QComboBox>
@@ -9,77 +10,78 @@
 #include <QPushButton>
 #include <QTest>
 
+struct Control {
+    const char* name;
+    QString caption;
+    QRect pixels;
+    bool visible;
+    QColor colour; // invalid: not checked
+    double points; // 0: not checked
+};
+struct Limit {
+    const char* name;          // the field
+    QString expected, longest; // typed into it, and the longest it must show whole
+};
+Q_DECLARE_METATYPE(Control)
+Q_DECLARE_METATYPE(Limit)
+
 class Form1Test : public QObject {
     Q_OBJECT
 
 private slots:
     void controlsAsGiven_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QRect>("pixels");
-        QTest::addColumn<bool>("visible");
-        QTest::addColumn<QColor>("colour");
-        QTest::addColumn<double>("points");
         const QColor darkRed(192, 0, 0), blue(0, 0, 255), red(255, 0, 0), none;
-        auto row = [](const char* name, const QString& caption, QRect px, bool visible,
-                      QColor colour, double points) {
-            QTest::newRow(name) << QString::fromLatin1(name) << caption << px << visible << colour
-                                << points;
-        };
-        row("lblCurIP", "Printer current  IP address:", {16, 16, 153, 41}, true, darkRed, 14.25);
-        row("txtCurIP", "192.168.123.100", {168, 24, 177, 33}, true, blue, 15.75);
-        row("cmdConnect", "Connect Test", {360, 24, 145, 33}, true, none, 0);
-        row("Label1", "Printer set new IP address:", {16, 64, 153, 41}, true, darkRed, 14.25);
-        row("txtSetIP", "192.168.123.200", {168, 72, 177, 33}, true, darkRed, 15.75);
-        row("cmdSetIP", "Set New IP Address", {360, 72, 145, 33}, true, none, 0);
-        row("Label3", "Printer set new Ethernet ID:", {16, 112, 161, 41}, true, darkRed, 14.25);
-        row("txtMac0", "0-", {168, 120, 25, 33}, true, darkRed, 10.5);
-        row("txtID", "128-128-128-128-128", {192, 120, 153, 33}, true, darkRed, 10.5);
-        row("cmdID", "Set New Ethernet ID", {360, 120, 145, 33}, true, none, 0);
-        row("Label2", "Input Print characters:", {16, 160, 193, 25}, true, darkRed, 12);
-        row("txtChar", defaultPrintText(), {16, 176, 489, 81}, true, blue, 10.5);
-        row("cmdSend", "Print ", {8, 264, 121, 41}, true, none, 9.75);
-        row("cmdCut", "Cut Paper", {136, 264, 121, 41}, true, none, 9.75);
-        row("cmdCash", "CASH DRAWER", {264, 264, 121, 41}, true, none, 9.75);
-        row("cmdEnd", "END", {392, 264, 121, 41}, true, none, 9.75);
-        row("comLanguage", "中文简体", {8, 328, 121, 28}, false, blue, 12);
-        row("Command3", "设置语言", {136, 320, 121, 41}, false, none, 9.75);
-        row("Command6", "下载NV位图", {264, 320, 121, 41}, false, none, 9.75);
-        row("Command7", "打印NV位图", {392, 320, 121, 41}, false, none, 9.75);
-        row("Command4", "启用黑标检测", {8, 376, 121, 41}, false, none, 9.75);
-        row("Command5", "关闭黑标检测", {136, 376, 121, 41}, false, none, 9.75);
-        row("Command1", "OstrikARM", {264, 376, 121, 41}, false, none, 9.75);
-        row("Command2", "VelmarARM", {392, 376, 121, 41}, false, none, 9.75);
-        row("txtcodepage", "10", {8, 432, 113, 33}, false, red, 13.5);
-        row("Command8", "设置默认代码页", {136, 432, 121, 41}, false, none, 9.75);
-        row("Command9", "打印代码页", {264, 432, 121, 41}, false, none, 9.75);
+        addRows<Control>({
+            {"lblCurIP", "Printer current  IP address:", {16, 16, 153, 41}, true, darkRed, 14.25},
+            {"txtCurIP", "192.168.123.100", {168, 24, 177, 33}, true, blue, 15.75},
+            {"cmdConnect", "Connect Test", {360, 24, 145, 33}, true, none, 0},
+            {"Label1", "Printer set new IP address:", {16, 64, 153, 41}, true, darkRed, 14.25},
+            {"txtSetIP", "192.168.123.200", {168, 72, 177, 33}, true, darkRed, 15.75},
+            {"cmdSetIP", "Set New IP Address", {360, 72, 145, 33}, true, none, 0},
+            {"Label3", "Printer set new Ethernet ID:", {16, 112, 161, 41}, true, darkRed, 14.25},
+            {"txtMac0", "0-", {168, 120, 25, 33}, true, darkRed, 10.5},
+            {"txtID", "128-128-128-128-128", {192, 120, 153, 33}, true, darkRed, 10.5},
+            {"cmdID", "Set New Ethernet ID", {360, 120, 145, 33}, true, none, 0},
+            {"Label2", "Input Print characters:", {16, 160, 193, 25}, true, darkRed, 12},
+            {"txtChar", defaultPrintText(), {16, 176, 489, 81}, true, blue, 10.5},
+            {"cmdSend", "Print ", {8, 264, 121, 41}, true, none, 9.75},
+            {"cmdCut", "Cut Paper", {136, 264, 121, 41}, true, none, 9.75},
+            {"cmdCash", "CASH DRAWER", {264, 264, 121, 41}, true, none, 9.75},
+            {"cmdEnd", "END", {392, 264, 121, 41}, true, none, 9.75},
+            {"comLanguage", "中文简体", {8, 328, 121, 28}, false, blue, 12},
+            {"Command3", "设置语言", {136, 320, 121, 41}, false, none, 9.75},
+            {"Command6", "下载NV位图", {264, 320, 121, 41}, false, none, 9.75},
+            {"Command7", "打印NV位图", {392, 320, 121, 41}, false, none, 9.75},
+            {"Command4", "启用黑标检测", {8, 376, 121, 41}, false, none, 9.75},
+            {"Command5", "关闭黑标检测", {136, 376, 121, 41}, false, none, 9.75},
+            {"Command1", "OstrikARM", {264, 376, 121, 41}, false, none, 9.75},
+            {"Command2", "VelmarARM", {392, 376, 121, 41}, false, none, 9.75},
+            {"txtcodepage", "10", {8, 432, 113, 33}, false, red, 13.5},
+            {"Command8", "设置默认代码页", {136, 432, 121, 41}, false, none, 9.75},
+            {"Command9", "打印代码页", {264, 432, 121, 41}, false, none, 9.75},
+        });
     }
     void controlsAsGiven()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, caption);
-        QFETCH(QRect, pixels);
-        QFETCH(bool, visible);
-        QFETCH(QColor, colour);
-        QFETCH(double, points);
+        QFETCH(Control, row);
         WindowRig w;
-        QWidget* widget = w.form.findChild<QWidget*>(name);
+        QWidget* widget = w.form.findChild<QWidget*>(QString::fromLatin1(row.name));
         QVERIFY(widget);
-        QCOMPARE(widget->geometry(), pixels);
-        QCOMPARE(widget->isVisible(), visible);
+        QCOMPARE(widget->geometry(), row.pixels);
+        QCOMPARE(widget->isVisible(), row.visible);
         // Labels, buttons and fields show their "text"; the print box its text as sent.
         const bool label = qobject_cast<QLabel*>(widget);
         QString shown =
             widget->property(qobject_cast<QComboBox*>(widget) ? "currentText" : "text").toString();
         if (qobject_cast<QPlainTextEdit*>(widget))
             shown = w.form.text(Field::Char);
-        QCOMPARE(shown, caption);
-        if (colour.isValid())
+        QCOMPARE(shown, row.caption);
+        if (row.colour.isValid())
             QCOMPARE(widget->palette().color(label ? QPalette::WindowText : QPalette::Text),
-                     colour);
-        if (points > 0)
-            QCOMPARE(widget->font().pointSizeF(), points);
+                     row.colour);
+        if (row.points > 0)
+            QCOMPARE(widget->font().pointSizeF(), row.points);
         QCOMPARE(widget->font().weight(), QFont::Normal);
         QVERIFY(!widget->font().italic());
     }
@@ -171,35 +173,26 @@ private slots:
     // substitute for a missing SimSun must keep digits as narrow as SimSun's.
     void fieldsTakeNoMoreThanTheirLimit_data()
     {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<QString>("longest");
         const QString ip = QStringLiteral("255.255.255.255");
-        QTest::newRow("txtCurIP") << "txtCurIP"
-                                  << "123456789012345" << ip;
-        QTest::newRow("txtSetIP") << "txtSetIP"
-                                  << "123456789012345" << ip;
-        QTest::newRow("txtID") << "txtID"
-                               << "1234567890123456789"
-                               << "255-255-255-255-255";
-        QTest::newRow("txtMac0 takes no typing") << "txtMac0"
-                                                 << "0-"
-                                                 << "0-";
+        addRows<Limit>({
+            {"txtCurIP", "123456789012345", ip},
+            {"txtSetIP", "123456789012345", ip},
+            {"txtID", "1234567890123456789", "255-255-255-255-255"},
+            {"txtMac0", "0-", "0-"}, // takes no typing
+        });
     }
     void fieldsTakeNoMoreThanTheirLimit()
     {
-        QFETCH(QString, field);
-        QFETCH(QString, expected);
-        QFETCH(QString, longest);
+        QFETCH(Limit, row);
         WindowRig w;
-        auto* edit = w.child(field);
+        auto* edit = w.child(QString::fromLatin1(row.name));
         edit->setFocus(Qt::TabFocusReason);
         edit->selectAll();
         QTest::keyClicks(edit, QStringLiteral("12345678901234567890123"));
-        QCOMPARE(edit->text(), expected);
+        QCOMPARE(edit->text(), row.expected);
         QCOMPARE(QApplication::focusWidget(), edit);
         const int room = edit->width() - 8; // frame and text margins
-        QVERIFY2(QFontMetrics(edit->font()).horizontalAdvance(longest) <= room,
+        QVERIFY2(QFontMetrics(edit->font()).horizontalAdvance(row.longest) <= room,
                  qPrintable(QFontInfo(edit->font()).family()));
     }
 

@@ -1,8 +1,7 @@
 #include "support/CliRun.h"
 #include "support/FakePrinter.h"
+#include "support/Rows.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QNetworkInterface>
 #include <QRegularExpression>
 
@@ -11,7 +10,6 @@
 
 namespace {
 
-constexpr int kBound = 20000;
 const QStringList kListening = {"127.0.0.10", "127.0.0.20", "127.0.0.30"};
 const QString kSilent = QStringLiteral("127.0.0.40");
 
@@ -98,12 +96,11 @@ private slots:
     {
         const CliRun r = runCli({"--json", "find", "127.0.0.20", "127.0.0.1-127.0.0.15"});
         QCOMPARE(r.status, 0);
-        const QList<QByteArray> lines = r.out.trimmed().split('\n');
+        QList<QJsonObject> lines = jsonLines(r.out);
         QCOMPARE(lines.size(), 2);
         for (int i = 0; i < 2; ++i) {
-            QJsonObject line = QJsonDocument::fromJson(lines[i]).object();
-            QVERIFY(line.take("ms").toInteger() >= 0);
-            QCOMPARE(line, (QJsonObject{{"host", kListening[i]}, {"port", 9100}}));
+            QVERIFY(lines[i].take("ms").toInteger() >= 0);
+            QCOMPARE(lines[i], (QJsonObject{{"host", kListening[i]}, {"port", 9100}}));
         }
     }
 
@@ -119,45 +116,38 @@ private slots:
     // A dry run lists the ranges on standard output; a refusal says why on standard error.
     void nothingIsSent_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("says");
-        auto row = [](const char* name, const QStringList& arguments, int status,
-                      const char* says) {
-            QTest::newRow(name) << arguments << status << QString::fromUtf8(says);
-        };
-        row("a /16 needs no --force", {"-n", "127.0.0.0/16"}, 0,
-            "127.0.0.1-127.0.255.254\t65534\n");
-        row("a /15 with --force", {"-n", "--force", "127.0.0.0/15"}, 0,
-            "127.0.0.1-127.1.255.254\t131070\n");
-        row("every address once, in order", {"-n", "127.0.0.9", "127.0.0.1-10", "127.0.0.20"}, 0,
-            "127.0.0.1-127.0.0.10\t10\n127.0.0.20\t1\n");
-        row("prefix 33", {"127.0.0.0/33"}, 2, "\"127.0.0.0/33\" has no prefix length from 0 to 32");
-        row("part above 255", {"127.0.0.10", "127.0.0.300"}, 2,
-            "\"127.0.0.300\" is not an address range");
-        row("a name", {"localhost"}, 2, "\"localhost\" is not an address range");
-        row("backwards", {"127.0.0.30-127.0.0.10"}, 2, "\"127.0.0.30-127.0.0.10\" ends before");
-        row("more than a /16", {"127.0.0.0/15"}, 2,
-            "\"127.0.0.0/15\" holds 131070 addresses, more than a /16; give --force");
-        row("more than a /12 even with --force", {"--force", "0.0.0.0/0"}, 2,
-            "4294967294 addresses are more than one search takes");
-        row("printers named as for the other commands", {"-H", "127.0.0.10"}, 2,
-            "find searches the RANGE arguments");
-        // Without a range the machine's own networks are searched; inside the private namespace
-        // there is none but loopback, which is never searched so.
-        row("no range, no network but loopback", {}, 2, "no IPv4 network but loopback");
+        addRows<RefusalRow>({
+            {"a /16 needs no --force", "-n 127.0.0.0/16", 0, "127.0.0.1-127.0.255.254\t65534\n"},
+            {"a /15 with --force", "-n --force 127.0.0.0/15", 0,
+             "127.0.0.1-127.1.255.254\t131070\n"},
+            {"every address once, in order", "-n 127.0.0.9 127.0.0.1-10 127.0.0.20", 0,
+             "127.0.0.1-127.0.0.10\t10\n127.0.0.20\t1\n"},
+            {"prefix 33", "127.0.0.0/33", 2, "\"127.0.0.0/33\" has no prefix length from 0 to 32"},
+            {"part above 255", "127.0.0.10 127.0.0.300", 2,
+             "\"127.0.0.300\" is not an address range"},
+            {"a name", "localhost", 2, "\"localhost\" is not an address range"},
+            {"backwards", "127.0.0.30-127.0.0.10", 2, "\"127.0.0.30-127.0.0.10\" ends before"},
+            {"more than a /16", "127.0.0.0/15", 2,
+             "\"127.0.0.0/15\" holds 131070 addresses, more than a /16; give --force"},
+            {"more than a /12 even with --force", "--force 0.0.0.0/0", 2,
+             "4294967294 addresses are more than one search takes"},
+            {"printers named as for the other commands", "-H 127.0.0.10", 2,
+             "find searches the RANGE arguments"},
+            // Without a range the machine's own networks are searched; inside the private
+            // namespace there is none but loopback, which is never searched so.
+            {"no range, no network but loopback", "", 2, "no IPv4 network but loopback"},
+        });
     }
     void nothingIsSent()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, status);
-        QFETCH(QString, says);
+        QFETCH(RefusalRow, row);
+        const QStringList arguments = QProcess::splitCommand(QString::fromUtf8(row.arguments));
         if (arguments.isEmpty() && !onlyLoopback())
             QSKIP("this machine has a real network, which a test must never search");
         const CliRun r = runCli(QStringList{"find"} + arguments);
-        QCOMPARE(r.status, status);
-        QVERIFY2(r.err.contains(says) || status == 0, qPrintable(r.err));
-        QCOMPARE(QString::fromUtf8(r.out), status == 0 ? says : QString());
+        QCOMPARE(r.status, row.status);
+        QVERIFY2(r.err.contains(QString::fromUtf8(row.says)) || row.status == 0, qPrintable(r.err));
+        QCOMPARE(r.out, row.status == 0 ? QByteArray(row.says) : QByteArray());
         QCoreApplication::processEvents(); // a connection made would be accepted by now
         QCOMPARE(m_network->printers[0]->connectionCount(), 0);
     }

@@ -2,13 +2,9 @@
 #include "support/CliRun.h"
 
 #include <QDir>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 
 namespace {
-
-constexpr int kBound = 20000;
 
 // corvane-cli listen on a free loopback port, with what it was told; stops with the test.
 class Listen {
@@ -49,16 +45,6 @@ private:
     QString m_port;
 };
 
-QList<QJsonObject> objects(const QByteArray& lines)
-{
-    QList<QJsonObject> all;
-    for (const QByteArray& line : lines.split('\n')) {
-        if (!line.isEmpty())
-            all << QJsonDocument::fromJson(line).object();
-    }
-    return all;
-}
-
 } // namespace
 
 // The desk printer and the capture reader, run as a technician runs them.
@@ -70,13 +56,13 @@ private slots:
         QTemporaryDir folder;
         Listen listen({"--count", "2", "--json", "--save", folder.path()});
         QVERIFY(!listen.port().isEmpty());
-        const QStringList at{"-H", "127.0.0.1", "-p", listen.port()};
-        QCOMPARE(runCli(at + QStringList{"cut"}).status, 0);
-        QCOMPARE(runCli(at + QStringList{"set-ip", "--yes", "192.168.123.200"}).status, 0);
+        QCOMPARE(runCli(onLoopback(listen.port(), {"cut"})).status, 0);
+        QCOMPARE(runCli(onLoopback(listen.port(), {"set-ip", "--yes", "192.168.123.200"})).status,
+                 0);
         QCOMPARE(listen.finish(), 0);
 
         QStringList seen;
-        for (const QJsonObject& o : objects(listen.out()))
+        for (const QJsonObject& o : jsonLines(listen.out()))
             seen << QStringLiteral("%1 %2 %3")
                         .arg(o["connection"].toInt())
                         .arg(o.contains("event") ? o["event"].toString() : o["kind"].toString(),
@@ -97,26 +83,23 @@ private slots:
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("status");
-        QTest::newRow("default") << ""
-                                 << "online, paper ok; drawer signal low" << 0;
-        QTest::newRow("paper-near-end") << "paper-near-end"
-                                        << "online, paper near end; drawer signal low" << 0;
-        QTest::newRow("paper-out")
-            << "paper-out"
-            << "offline: printing stopped by paper end, paper end; drawer signal low" << 1;
-        QTest::newRow("cover-open") << "cover-open"
-                                    << "offline: cover open; drawer signal low" << 1;
-        QTest::newRow("offline") << "offline"
-                                 << "offline; drawer signal low" << 1;
+        auto row = [](const char* state, const char* line, int status) {
+            QTest::newRow(state) << state << line << status;
+        };
+        row("default", "online, paper ok; drawer signal low", 0); // told nothing
+        row("paper-near-end", "online, paper near end; drawer signal low", 0);
+        row("paper-out", "offline: printing stopped by paper end, paper end; drawer signal low", 1);
+        row("cover-open", "offline: cover open; drawer signal low", 1);
+        row("offline", "offline; drawer signal low", 1);
     }
     void statusReadsTheReplyItWasTold()
     {
         QFETCH(QString, state);
         QFETCH(QString, line);
         QFETCH(int, status);
-        Listen listen(state.isEmpty() ? QStringList{"--count", "1"}
-                                      : QStringList{"--count", "1", "--status-reply", state});
-        const CliRun r = runCli({"-H", "127.0.0.1", "-p", listen.port(), "status"});
+        Listen listen(QStringList{"--count", "1"} +
+                      (state == u"default" ? QStringList() : QStringList{"--status-reply", state}));
+        const CliRun r = runCli(onLoopback(listen.port(), {"status"}));
         QCOMPARE(r.status, status);
         QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("127.0.0.1\t") + line + u'\n');
         QCOMPARE(listen.finish(), 0);
@@ -133,8 +116,7 @@ private slots:
             image.write(one);
         image.close();
         Listen listen({"--count", "1", "--save", folder.path()});
-        const CliRun r =
-            runCli({"-H", "127.0.0.1", "-p", listen.port(), "nv-download", image.fileName()});
+        const CliRun r = runCli(onLoopback(listen.port(), {"nv-download", image.fileName()}));
         QCOMPARE(r.status, 0);
         QCOMPARE(listen.finish(), 0);
         const QList<QByteArray> lines = listen.out().split('\n');
@@ -165,23 +147,21 @@ private slots:
         QCOMPARE(r.err, QStringLiteral("corvane-cli: ") + message + u'\n');
     }
 
+    // What each item means is tst_decoder's table; here, how the tool lays out each kind.
     void decodeTellsEachItem()
     {
         const QByteArray capture =
-            QByteArray::fromHex("1b40") + "Hi\n" + QByteArray::fromHex("1b7000505010040400ff1d");
+            QByteArray::fromHex("1b40") + "Hi" + QByteArray::fromHex("1b70005050 00 ff 1d");
         const CliRun r = runCli({"decode", "-"}, capture);
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out,
                  "       0  1b 40                       ESC @  initialize the printer\n"
                  "       2  48 69                       \"Hi\"\n"
-                 "       4  0a                          LF  print and line feed\n"
-                 "       5  1b 70 00 50 50              ESC p 0 80 80  drawer pin 2, on 160 ms, "
-                 "off 160 ms\n"
-                 "      10  10 04 04                    DLE EOT 4  real-time status request 4: "
-                 "paper sensor\n"
-                 "      13  00                          unknown bytes\n"
-                 "      14  ff                          \"\xc3\xbf\"\n"
-                 "      15  1d                          GS  cut off by the end of the stream\n");
+                 "       4  1b 70 00 50 50              ESC p 0 80 80  drawer pin 2, on 160 "
+                 "ms, off 160 ms\n"
+                 "       9  00                          unknown bytes\n"
+                 "      10  ff                          \"\xc3\xbf\"\n"
+                 "      11  1d                          GS  cut off by the end of the stream\n");
         const CliRun missing = runCli({"decode", "/nonexistent/capture.bin"});
         QCOMPARE(missing.status, 2);
         QVERIFY2(missing.err.startsWith("corvane-cli: decode: cannot open"),

@@ -7,18 +7,20 @@ using namespace Decoding;
 
 namespace {
 
-// "kind name parameters = meaning"; exact adds where each lies and its first bytes, all that
-// must not depend on how the reads came.
+// "kind name parameters = meaning", with the kind left out for a command, the most of them;
+// exact adds where each lies and its first bytes, all that must not depend on how the reads came.
 QStringList lines(const QList<Item>& items, bool exact = false)
 {
     QStringList lines;
     for (const Item& item : items) {
-        QString line = QLatin1String(kindName(item.kind));
+        QStringList parts;
+        if (item.kind != Kind::Command)
+            parts << QLatin1String(kindName(item.kind));
         if (!item.name.isEmpty())
-            line += u' ' + item.name;
+            parts << item.name;
         for (int p : item.params)
-            line += u' ' + QString::number(p);
-        line += QStringLiteral(" = ") + item.meaning;
+            parts << QString::number(p);
+        QString line = parts.join(u' ') + QStringLiteral(" = ") + item.meaning;
         if (exact)
             line = QStringLiteral("%1+%2 %3 %4")
                        .arg(item.offset)
@@ -53,50 +55,43 @@ private slots:
         auto row = [](const char* name, const QByteArray& bytes, const QStringList& items,
                       int codePage = 1252) { QTest::newRow(name) << bytes << codePage << items; };
         row("ESC p, the drawer", sent(Catalogue::Id::Drawer),
-            {"command ESC p 0 80 80 = drawer pin 2, on 160 ms, off 160 ms"});
+            {"ESC p 0 80 80 = drawer pin 2, on 160 ms, off 160 ms"});
         row("one parameter each",
             hex("1b6403 1b4501 1b7410 1b2d02 1b4d01 1b4a18 1d4201 1d7201 1d4943"),
-            {"command ESC d 3 = print and feed 3 lines", "command ESC E 1 = emphasis on",
-             "command ESC t 16 = character code table 16", "command ESC - 2 = underline 2-dot",
-             "command ESC M 1 = font B", "command ESC J 24 = print and feed 24 motion units",
-             "command GS B 1 = reverse printing on",
-             "command GS r 1 = transmit the paper sensor status",
-             "command GS I 67 = transmit printer ID 67"});
+            {"ESC d 3 = print and feed 3 lines", "ESC E 1 = emphasis on",
+             "ESC t 16 = character code table 16", "ESC - 2 = underline 2-dot", "ESC M 1 = font B",
+             "ESC J 24 = print and feed 24 motion units", "GS B 1 = reverse printing on",
+             "GS r 1 = transmit the paper sensor status", "GS I 67 = transmit printer ID 67"});
         row("ESC ! 0x38", hex("1b2138"),
-            {"command ESC ! 56 = print mode: font A, emphasized, double height, double width"});
-        row("GS V 0", hex("1d5600"), {"command GS V 0 = full cut"});
+            {"ESC ! 56 = print mode: font A, emphasized, double height, double width"});
+        row("GS V 0", hex("1d5600"), {"GS V 0 = full cut"});
         row("GS V 66 0, the cut", sent(Catalogue::Id::Cut),
-            {"command GS V 66 0 = feed to cut position, partial cut"});
+            {"GS V 66 0 = feed to cut position, partial cut"});
         row("GS V 65 3", hex("1d564103"),
-            {"command GS V 65 3 = feed to cut position and 3 more, full cut"});
-        row("GS ! 0x11", hex("1d2111"), {"command GS ! 17 = character size: width 2, height 2"});
-        row("GS L", hex("1d4c2001"), {"command GS L 32 1 = left margin 288 dots"});
-        row("GS W", hex("1d574002"), {"command GS W 64 2 = print area width 576 dots"});
-        row("DLE EOT 4", hex("100404"),
-            {"command DLE EOT 4 = real-time status request 4: paper sensor"});
+            {"GS V 65 3 = feed to cut position and 3 more, full cut"});
+        row("GS ! 0x11", hex("1d2111"), {"GS ! 17 = character size: width 2, height 2"});
+        row("GS L", hex("1d4c2001"), {"GS L 32 1 = left margin 288 dots"});
+        row("GS W", hex("1d574002"), {"GS W 64 2 = print area width 576 dots"});
+        row("DLE EOT 4", hex("100404"), {"DLE EOT 4 = real-time status request 4: paper sensor"});
         row("LF CR HT FF", hex("0a0d090c"),
-            {"command LF = print and line feed", "command CR = carriage return",
-             "command HT = horizontal tab",
-             "command FF = print and return to the start (form feed)"});
+            {"LF = print and line feed", "CR = carriage return", "HT = horizontal tab",
+             "FF = print and return to the start (form feed)"});
         row("GS v 0 raster skipped whole",
             hex("1d76300002000300") + QByteArray(6, '\xff') + hex("0a"),
-            {"command GS v 0 0 2 0 3 0 = raster image 16 x 3 dots, mode 0",
-             "command LF = print and line feed"});
+            {"GS v 0 0 2 0 3 0 = raster image 16 x 3 dots, mode 0", "LF = print and line feed"});
         row("GS ( L skipped whole", hex("1d284c0300") + hex("304530") + hex("1b40"),
-            {"command GS ( L 3 0 = graphics data, 3 bytes",
-             "command ESC @ = initialize the printer"});
+            {"GS ( L 3 0 = graphics data, 3 bytes", "ESC @ = initialize the printer"});
         row("GS 8 L skipped whole", hex("1d384c02000000") + hex("0a0a") + hex("0a"),
-            {"command GS 8 L 2 0 0 0 = graphics data, 2 bytes",
-             "command LF = print and line feed"});
+            {"GS 8 L 2 0 0 0 = graphics data, 2 bytes", "LF = print and line feed"});
         row("FS q with two images",
             hex("1c7102") + hex("01000100") + QByteArray(8, 'x') + hex("01000200") +
                 QByteArray(16, '\x1b') + hex("0a"),
-            {"command FS q 2 = define 2 NV bit images", "command LF = print and line feed"});
+            {"FS q 2 = define 2 NV bit images", "LF = print and line feed"});
 
         row("nv-print", sent(Catalogue::Id::NvPrint),
-            {"command ESC @ = initialize the printer", "command ESC a 1 = justify centre",
-             "command FS p 1 0 = print NV bit image 1, normal", "command LF = print and line feed",
-             "command ESC @ = initialize the printer"});
+            {"ESC @ = initialize the printer", "ESC a 1 = justify centre",
+             "FS p 1 0 = print NV bit image 1, normal", "LF = print and line feed",
+             "ESC @ = initialize the printer"});
         using Catalogue::Id;
         row("set-ip", sent(Id::SetIp, Catalogue::IPv4{{192, 168, 123, 200}}),
             {"config set-ip 192 168 123 200 = set IP address 192.168.123.200"});
@@ -128,7 +123,7 @@ private slots:
 
         // Unknown bytes are shown, and decoding goes on after them.
         row("unknown ESC command", hex("1b0a1b40"),
-            {"unknown = unknown ESC command", "command ESC @ = initialize the printer"});
+            {"unknown = unknown ESC command", "ESC @ = initialize the printer"});
         row("control bytes together", hex("0001027f") + "ok",
             {"unknown = unknown bytes", "text = ok"});
         row("unknown configuration frame", hex("1f1b1f0201") + "A",
@@ -136,8 +131,7 @@ private slots:
         row("US alone", hex("1f41"), {"unknown = unknown bytes", "text = A"});
 
         // Text in the code page the user gives.
-        row("text 936", hex("d6d0cec40a"), {"text = 中文", "command LF = print and line feed"},
-            936);
+        row("text 936", hex("d6d0cec40a"), {"text = 中文", "LF = print and line feed"}, 936);
         row("text 932", hex("93fa967b"), {"text = 日本"}, 932);
         row("text 1252", hex("e980") + "\"q\"", {"text = é€\"q\""}, 1252);
         row("a lead byte at the end", hex("61d6"), {"text = a\ufffd"}, 936);

@@ -1,9 +1,11 @@
 #include "commands/PrinterCommands.h"
+#include "form/FormView.h"
 #include "link/PrinterLink.h"
+#include "support/Answers.h"
 #include "support/FakePrinter.h"
-#include "support/ScriptedView.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QTest>
 #include <QTimer>
 
@@ -14,6 +16,29 @@ const QString kLoopback = QStringLiteral("127.0.0.1");
 constexpr int kBound = 5000; // every wait below ends well within this
 const QString kFailed = QStringLiteral("Connect printer failed!");
 const QString kError = QStringLiteral("Connect printer error");
+
+// The window's offer without a window: texts in a table, the boxes answered by the test.
+struct ScriptedView : FormView, Answers {
+    QString text(Field field) const override { return texts.value(field); }
+    void setText(Field field, const QString& text) override { texts[field] = text; }
+    void setFocus(Field field) override { focus << field; }
+    void setSelection(Field field, int start, int length) override
+    {
+        selections << Selection{field, start, length};
+    }
+    int languageIndex() const override { return 0; }
+    void showMessage(const QString& text) override { message(text); }
+    bool askYesNo(const QString& text) override { return question(text); }
+
+    struct Selection {
+        Field field;
+        int start, length;
+        bool operator==(const Selection&) const = default;
+    };
+    QHash<Field, QString> texts;
+    QList<Field> focus;
+    QList<Selection> selections;
+};
 
 struct Rig {
     ScriptedView view;

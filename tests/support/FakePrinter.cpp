@@ -26,21 +26,10 @@ constexpr qint64 kFloodChunk = 1 << 20;
 
 } // namespace
 
-FakePrinter::FakePrinter(QObject* parent)
-    : QObject(parent)
-{
-    connect(&m_server, &QTcpServer::newConnection, this, &FakePrinter::accept);
-}
-
 FakePrinter::~FakePrinter()
 {
     for (const Connection& c : std::as_const(m_connections))
         delete c.socket;
-}
-
-bool FakePrinter::listen(const QHostAddress& address, quint16 port)
-{
-    return m_server.listen(address, port);
 }
 
 void FakePrinter::accept()
@@ -91,18 +80,8 @@ void FakePrinter::readSome(QTcpSocket* socket, int index, qint64 most)
 {
     Connection& c = m_connections[index];
     c.bytes += most < 0 ? socket->readAll() : socket->read(most);
-    answerStatus(socket, index);
-    if (m_behaviour.resetAfter >= 0 && c.bytes.size() >= m_behaviour.resetAfter)
-        resetConnection(socket);
-}
-
-void FakePrinter::answerStatus(QTcpSocket* socket, int index)
-{
-    Connection& c = m_connections[index];
     const QByteArray& replies = m_behaviour.statusReplies;
-    if (replies.isEmpty())
-        return;
-    for (; c.scanned + 2 < c.bytes.size(); ++c.scanned) {
+    for (; !replies.isEmpty() && c.scanned + 2 < c.bytes.size(); ++c.scanned) {
         const int n = c.bytes[c.scanned + 2];
         if (c.bytes[c.scanned] != 0x10 || c.bytes[c.scanned + 1] != 0x04 || n < 1 ||
             n > replies.size())
@@ -111,6 +90,8 @@ void FakePrinter::answerStatus(QTcpSocket* socket, int index)
         QTimer::singleShot(m_behaviour.statusDelayMs, socket,
                            [socket, answer] { socket->write(answer); });
     }
+    if (m_behaviour.resetAfter >= 0 && c.bytes.size() >= m_behaviour.resetAfter)
+        resetConnection(socket);
 }
 
 void FakePrinter::record(QTcpSocket* socket, int index)

@@ -39,10 +39,13 @@ public:
         qsizetype scanned = 0; // for status requests
     };
 
-    explicit FakePrinter(QObject* parent = nullptr);
+    FakePrinter() { connect(&m_server, &QTcpServer::newConnection, this, &FakePrinter::accept); }
     ~FakePrinter() override;
 
-    bool listen(const QHostAddress& address, quint16 port = 9100);
+    bool listen(const QHostAddress& address, quint16 port = 9100)
+    {
+        return m_server.listen(address, port);
+    }
     quint16 port() const { return m_server.serverPort(); }
     void setBehaviour(const Behaviour& behaviour) { m_behaviour = behaviour; }
     // A printer that stopped reading catches up: the held connections are read from now on, and
@@ -60,7 +63,6 @@ private:
     void accept();
     void record(QTcpSocket* socket, int index);
     void readSome(QTcpSocket* socket, int index, qint64 most);
-    void answerStatus(QTcpSocket* socket, int index);
 
     QTcpServer m_server;
     QList<Connection> m_connections;
