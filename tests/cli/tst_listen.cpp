@@ -77,6 +77,32 @@ private slots:
                                                   Catalogue::IPv4{{192, 168, 123, 200}})));
     }
 
+    // Whatever the tool sends, the desk printer names; none of it is unknown.
+    void everyCommandIsDecodedByName()
+    {
+        const QList<QPair<QString, QString>> sent = {{"drawer", "ESC p"},
+                                                     {"language ja", "language"},
+                                                     {"black-mark on", "black-mark"},
+                                                     {"code-page 20", "code-page"},
+                                                     {"arm velmar", "arm"},
+                                                     {"set-id --yes 1-2-3-4-5", "set-id"},
+                                                     {"nv-print", "FS p"},
+                                                     {"print", "LF"}};
+        Listen listen({"--count", QString::number(sent.size()), "--json"});
+        for (const auto& [command, name] : sent)
+            QCOMPARE(runCli(onLoopback(listen.port(), QProcess::splitCommand(command))).status, 0);
+        QCOMPARE(listen.finish(), 0);
+        QList<QSet<QString>> names(sent.size());
+        for (const QJsonObject& o : jsonLines(listen.out())) {
+            const QString kind = o["kind"].toString();
+            QVERIFY2(kind != "unknown" && kind != "truncated", qPrintable(o["hex"].toString()));
+            if (!kind.isEmpty())
+                names[o["connection"].toInt() - 1] << o["name"].toString();
+        }
+        for (qsizetype i = 0; i < sent.size(); ++i)
+            QVERIFY2(names[i].contains(sent[i].second), qPrintable(sent[i].first));
+    }
+
     // What status reads from the desk printer is the state it was told to be in.
     void statusReadsTheReplyItWasTold_data()
     {
