@@ -21,7 +21,7 @@ for a in 10.1.0.31 10.1.0.32 10.2.0.31; do ip addr add "$a/32" dev lo; done
 [ -z "$(ip route show table main | grep -v '^local')" ] || { echo "check: a route out" >&2; exit 1; }
 
 work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 for a in 10.1.0.31 10.1.0.32; do
     "$cli" listen --bind "$a" --count 1 --json >"$work/$a.json" 2>"$work/$a.err" &
 done
