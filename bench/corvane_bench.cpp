@@ -2,12 +2,12 @@
 // Run with no arguments: every case runs in a child process of its own (so peak memory and
 // open files are its own), on loopback inside the private network namespace of the bench
 // command. `corvane_bench --case NAME` runs one case and prints its raw figures.
-#include "Sink.h"
+#include "SinkServer.h"
 #include "app/Form1.h"
 #include "core/AnsiCodePage.h"
 #include "core/Catalogue.h"
 #include "core/NvImageFile.h"
-#include "link/Module1.h"
+#include "window/Module1.h"
 #include "support/FakePrinter.h"
 #include "support/RecordingBoxes.h"
 
@@ -38,7 +38,7 @@ namespace {
 
 constexpr const char* kHost = "127.0.0.1";
 constexpr std::uint16_t kPort = 9100;
-using Clock = Sink::Clock;
+using Clock = SinkServer::Clock;
 
 double ms(Clock::duration d)
 {
@@ -112,7 +112,7 @@ struct Rig {
     {
         return form.findChild<QPushButton*>(QLatin1String(name));
     }
-    void wakeOn(Sink& sink)
+    void wakeOn(SinkServer& sink)
     {
         sink.setOnData([this] {
             QMetaObject::invokeMethod(
@@ -152,7 +152,7 @@ int caseWaits()
 
 int caseCut()
 {
-    Sink sink(kHost, kPort, false);
+    SinkServer sink(kHost, kPort, false);
     if (!sink.listening())
         return 1;
     Rig rig;
@@ -195,7 +195,7 @@ int caseNv()
         if (!file.open(QIODevice::WriteOnly) || file.write(data) != kSize)
             return 1;
     }
-    Sink sink(kHost, kPort, false);
+    SinkServer sink(kHost, kPort, false);
     if (!sink.listening())
         return 1;
     Rig rig;
@@ -276,7 +276,7 @@ int casePrint()
     while (text.size() < 860 * 1000) // about 1 MiB once encoded
         text += line;
     const std::string utf8 = text.toStdString();
-    Sink sink(kHost, kPort, true);
+    SinkServer sink(kHost, kPort, true);
     if (!sink.listening())
         return 1;
     Rig rig;
@@ -369,7 +369,7 @@ int caseFlood()
 
 int caseSoak()
 {
-    Sink sink(kHost, kPort, true);
+    SinkServer sink(kHost, kPort, true);
     if (!sink.listening())
         return 1;
     Rig rig;
@@ -407,7 +407,7 @@ int caseSoak()
         }
     }
     Rig::waitFor([&] { return false; }, 200);
-    const std::vector<Sink::Connection> received = sink.connections();
+    const std::vector<SinkServer::Connection> received = sink.connections();
     int exact = 0;
     for (std::size_t i = 0; i < received.size() && i < expected.size(); ++i)
         exact += received[i].bytes == expected[i].toStdString() ? 1 : 0;
@@ -428,7 +428,7 @@ int caseSoak()
 // Process start to exit, against the same bytes sent by a plain client process.
 int caseCliCut()
 {
-    Sink sink(kHost, kPort, false);
+    SinkServer sink(kHost, kPort, false);
     if (!sink.listening())
         return 1;
     const QString dir = QCoreApplication::applicationDirPath();
@@ -484,7 +484,7 @@ int caseFleet()
         }
     }
     list.close();
-    Sink sink(answering, kFleetPort, false);
+    SinkServer sink(answering, kFleetPort, false);
     if (!sink.listening())
         return 3;
     auto wall = [&](int jobs) {
@@ -541,7 +541,7 @@ int caseListen()
             return 3;
         tool.push_back(ms(end - start));
 
-        Sink sink(kHost, kListenPort + 1, false);
+        SinkServer sink(kHost, kListenPort + 1, false);
         const Clock::time_point plainStart = Clock::now();
         if (!sink.listening() ||
             !plainSend(kHost, kListenPort + 1, data.constData(), std::size_t(data.size())) ||

@@ -4,7 +4,7 @@
 #include "commands/PrinterCommands.h"
 #include "form/FormState.h"
 #include "form/FormView.h"
-#include "link/PrinterLink.h"
+#include "window/WindowLink.h"
 
 #include <QWidget>
 
@@ -37,7 +37,7 @@ public:
     // Replaces how modal boxes are shown (tests answer them); the window does not own it.
     void setMessageBoxes(MessageBoxes* boxes);
     FormState& state() { return m_form; }
-    PrinterLink& link() { return m_link; }
+    WindowLink& link() { return m_link; }
     PrinterCommands& commands() { return m_commands; }
 
 protected:
@@ -54,7 +54,7 @@ private:
     QLineEdit* lineEdit(Field field) const;
 
     FormState m_form;
-    PrinterLink m_link;
+    WindowLink m_link;
     PrinterCommands m_commands;
     NetworkCommands m_network;
     std::unique_ptr<MessageBoxes> m_defaultBoxes;

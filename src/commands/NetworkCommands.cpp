@@ -5,7 +5,7 @@
 #include "core/Texts.h"
 #include "form/FormState.h"
 #include "form/FormView.h"
-#include "link/PrinterLink.h"
+#include "window/WindowLink.h"
 
 #include <algorithm>
 
@@ -53,7 +53,7 @@ const NetworkChange kSetID{.field = Field::ID,
 
 } // namespace
 
-NetworkCommands::NetworkCommands(PrinterLink& link, FormView& view, FormState& state)
+NetworkCommands::NetworkCommands(WindowLink& link, FormView& view, FormState& state)
     : m_link(link)
     , m_view(view)
     , m_state(state)

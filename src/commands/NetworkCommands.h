@@ -5,14 +5,14 @@
 #include <optional>
 
 class FormView;
-class PrinterLink;
+class WindowLink;
 struct FormState;
 struct NetworkChange;
 
 // The two buttons that give the printer a new IP address or Ethernet ID, after a question.
 class NetworkCommands {
 public:
-    NetworkCommands(PrinterLink& link, FormView& view, FormState& state);
+    NetworkCommands(WindowLink& link, FormView& view, FormState& state);
 
     void cmdSetIP_Click();
     void cmdID_Click();
@@ -22,7 +22,7 @@ private:
     // text the user confirmed once both pieces are on their way, nothing otherwise.
     std::optional<QString> confirmAndSend(const NetworkChange& change);
 
-    PrinterLink& m_link;
+    WindowLink& m_link;
     FormView& m_view;
     FormState& m_state;
 };

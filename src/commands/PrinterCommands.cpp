@@ -1,16 +1,16 @@
 #include "PrinterCommands.h"
 
 #include "core/AnsiCodePage.h"
-#include "core/CodePageNumber.h"
+#include "core/LenientByte.h"
 #include "core/NvImageFile.h"
 #include "form/FormView.h"
-#include "link/PrinterLink.h"
+#include "window/WindowLink.h"
 
 #include <QDir>
 
 using Catalogue::Id;
 
-PrinterCommands::PrinterCommands(PrinterLink& link, FormView& view, FormState& state)
+PrinterCommands::PrinterCommands(WindowLink& link, FormView& view, FormState& state)
     : m_link(link)
     , m_view(view)
     , m_state(state)
@@ -76,8 +76,8 @@ void PrinterCommands::Command5_Click()
 
 void PrinterCommands::Command8_Click()
 {
-    const CodePageNumber codePage = readCodePageNumber(m_view.text(Field::CodePage));
-    if (codePage.status == CodePageNumber::Status::OutOfRange) {
+    const LenientByte codePage = readLenientByte(m_view.text(Field::CodePage));
+    if (codePage.status == LenientByte::Status::OutOfRange) {
         // One byte carries the code page; anything else is refused before a connection is made.
         m_view.showMessage(Outcomes::windowText(Outcome::InvalidInput, Id::CodePage));
         m_view.setFocus(Field::CodePage);
@@ -102,7 +102,7 @@ void PrinterCommands::Command6_Click()
         NvImageFile::read(QDir(m_programFolder).filePath(QString::fromLatin1(kNvDataFileName)));
     // This connection's record: it goes on counting even if a click during the wait below
     // replaces the connection and the replaced one delivers in the background.
-    const PrinterLink::Ticket download = m_link.ticket();
+    const WindowLink::Ticket download = m_link.ticket();
     if (image.status() != NvImageFile::Status::Read ||
         !m_link.SendData(Catalogue::sends(Id::NvDownload, Catalogue::Bytes{image.bytes()}))) {
         m_link.sendFailed();

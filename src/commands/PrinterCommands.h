@@ -7,14 +7,14 @@
 #include <functional>
 
 class FormView;
-class PrinterLink;
+class WindowLink;
 struct FormState;
 
 // The handlers of the print, cut and cash drawer buttons and of the hidden settings and NV bit
 // image group. Each asks the link for a fresh connection and sends its command's bytes on it.
 class PrinterCommands {
 public:
-    PrinterCommands(PrinterLink& link, FormView& view, FormState& state);
+    PrinterCommands(WindowLink& link, FormView& view, FormState& state);
 
     void cmdSend_Click();
     void cmdCut_Click();
@@ -41,7 +41,7 @@ private:
     // Sends what was built before the connection was asked for.
     void sendBuilt(const Catalogue::Sends& sends);
 
-    PrinterLink& m_link;
+    WindowLink& m_link;
     FormView& m_view;
     FormState& m_state;
     QString m_programFolder;

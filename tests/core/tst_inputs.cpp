@@ -1,4 +1,4 @@
-#include "core/CodePageNumber.h"
+#include "core/LenientByte.h"
 #include "core/NvImageFile.h"
 
 #include <QBuffer>
@@ -27,7 +27,7 @@ struct ClaimedLength : QBuffer {
 class TestCommandInputs : public QObject {
     Q_OBJECT
 private slots:
-    void codePageNumber_data()
+    void lenientByte_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("expected"); // the byte, or kOut when refused
@@ -53,12 +53,12 @@ private slots:
         QTest::newRow("400 nines") << QString(400, u'9') << kOut;
         QTest::newRow("tie broken by a digit far out") << "254.5" + QString(300, u'0') + "1" << 255;
     }
-    void codePageNumber()
+    void lenientByte()
     {
         QFETCH(QString, text);
         QFETCH(int, expected);
-        const CodePageNumber read = readCodePageNumber(text);
-        QCOMPARE(read.status == CodePageNumber::Status::OutOfRange, expected == kOut);
+        const LenientByte read = readLenientByte(text);
+        QCOMPARE(read.status == LenientByte::Status::OutOfRange, expected == kOut);
         if (expected != kOut)
             QCOMPARE(int(read.value), expected);
     }

@@ -1,4 +1,4 @@
-#include "link/Module1.h"
+#include "window/Module1.h"
 
 #include <QElapsedTimer>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "CodePageNumber.h"
+#include "LenientByte.h"
 
 #include <QString>
 
@@ -32,12 +32,12 @@ std::optional<int> digitValue(QChar c, int base)
     return value;
 }
 
-CodePageNumber valid(int value)
+LenientByte valid(int value)
 {
-    return {CodePageNumber::Status::Valid, std::uint8_t(value)};
+    return {LenientByte::Status::Valid, std::uint8_t(value)};
 }
 
-constexpr CodePageNumber kOutOfRange{CodePageNumber::Status::OutOfRange, 0};
+constexpr LenientByte kOutOfRange{LenientByte::Status::OutOfRange, 0};
 
 // Reads the characters one at a time with the blanks already out of the way.
 class Reader {
@@ -74,7 +74,7 @@ private:
     qsizetype m_at = 0;
 };
 
-CodePageNumber readRadix(Reader& in, int base)
+LenientByte readRadix(Reader& in, int base)
 {
     qint64 value = 0;
     while (const auto digit = digitValue(in.peek(), base)) {
@@ -105,7 +105,7 @@ struct Significand {
 
 // The value 0.d1d2d3... x 10^point, d1 not zero, rounded to a whole number with halves going
 // to the even neighbour.
-CodePageNumber roundDecimal(const Significand& digits, qint64 point, bool negative)
+LenientByte roundDecimal(const Significand& digits, qint64 point, bool negative)
 {
     if (point > 3) // 1000 or more
         return kOutOfRange;
@@ -129,7 +129,7 @@ CodePageNumber roundDecimal(const Significand& digits, qint64 point, bool negati
 
 } // namespace
 
-CodePageNumber readCodePageNumber(QStringView text)
+LenientByte readLenientByte(QStringView text)
 {
     Reader in(text);
 

@@ -1,6 +1,6 @@
 #include "commands/PrinterCommands.h"
 #include "form/FormView.h"
-#include "link/PrinterLink.h"
+#include "window/WindowLink.h"
 #include "support/Answers.h"
 #include "support/FakePrinter.h"
 
@@ -43,7 +43,7 @@ struct ScriptedView : FormView, Answers {
 struct Rig {
     ScriptedView view;
     FormState state;
-    PrinterLink link{state, view};
+    WindowLink link{state, view};
     PrinterCommands commands{link, view, state};
     explicit Rig(const QString& host) { view.texts[Field::CurIP] = host; }
 };
@@ -59,7 +59,7 @@ std::unique_ptr<FakePrinter> printerAt(const QString& host)
 } // namespace
 
 // The window's link without a window: its waits, messages and timings over the connection.
-class LinkTest : public QObject {
+class WindowLinkTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -213,5 +213,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(LinkTest)
-#include "tst_link.moc"
+QTEST_GUILESS_MAIN(WindowLinkTest)
+#include "tst_windowlink.moc"

@@ -1,4 +1,4 @@
-#include "Sink.h"
+#include "SinkServer.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -22,11 +22,11 @@ sockaddr_in addressOf(const char* ipv4, std::uint16_t port)
 
 } // namespace
 
-Sink::Sink(const char* ipv4, std::uint16_t port, bool keepBytes)
-    : Sink(std::vector<std::string>{ipv4}, port, keepBytes)
+SinkServer::SinkServer(const char* ipv4, std::uint16_t port, bool keepBytes)
+    : SinkServer(std::vector<std::string>{ipv4}, port, keepBytes)
 {}
 
-Sink::Sink(const std::vector<std::string>& ipv4s, std::uint16_t port, bool keepBytes)
+SinkServer::SinkServer(const std::vector<std::string>& ipv4s, std::uint16_t port, bool keepBytes)
     : m_keep(keepBytes)
 {
     for (const std::string& ipv4 : ipv4s) {
@@ -53,7 +53,7 @@ Sink::Sink(const std::vector<std::string>& ipv4s, std::uint16_t port, bool keepB
     m_thread = std::thread([this] { run(); });
 }
 
-Sink::~Sink()
+SinkServer::~SinkServer()
 {
     if (m_thread.joinable()) {
         const char stop = 0;
@@ -68,7 +68,7 @@ Sink::~Sink()
     }
 }
 
-Sink::Clock::time_point Sink::lastByteAt() const
+SinkServer::Clock::time_point SinkServer::lastByteAt() const
 {
     std::lock_guard lock(m_mutex);
     Clock::time_point last{};
@@ -77,19 +77,19 @@ Sink::Clock::time_point Sink::lastByteAt() const
     return last;
 }
 
-std::vector<Sink::Connection> Sink::connections() const
+std::vector<SinkServer::Connection> SinkServer::connections() const
 {
     std::lock_guard lock(m_mutex);
     return m_connections;
 }
 
-std::size_t Sink::connectionCount() const
+std::size_t SinkServer::connectionCount() const
 {
     std::lock_guard lock(m_mutex);
     return m_connections.size();
 }
 
-void Sink::run()
+void SinkServer::run()
 {
     std::map<int, std::size_t> open; // fd -> index of its connection
     std::vector<char> buffer(1 << 20);

@@ -12,7 +12,7 @@
 // A printer for measurements: a plain POSIX listener on its own thread, so that whatever the
 // measured side does on its thread, reading never waits for it. Counts the bytes of every
 // connection, keeps them if asked, and notes when the last one arrived.
-class Sink {
+class SinkServer {
 public:
     using Clock = std::chrono::steady_clock;
 
@@ -22,10 +22,10 @@ public:
         Clock::time_point last;
     };
 
-    Sink(const char* ipv4, std::uint16_t port, bool keepBytes);
+    SinkServer(const char* ipv4, std::uint16_t port, bool keepBytes);
     // One printer on each address, all served by one thread.
-    Sink(const std::vector<std::string>& ipv4s, std::uint16_t port, bool keepBytes);
-    ~Sink();
+    SinkServer(const std::vector<std::string>& ipv4s, std::uint16_t port, bool keepBytes);
+    ~SinkServer();
     bool listening() const { return !m_listeners.empty(); }
 
     std::uint64_t total() const { return m_total.load(); }

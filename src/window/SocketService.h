@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Connection.h"
+#include "link/Connection.h"
 
 #include <QObject>
 #include <QPointer>

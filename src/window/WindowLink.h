@@ -18,14 +18,14 @@ class FormView;
 // address for every command, a 3000 ms connect timeout, and the failure paths the commands
 // share. Its waits keep the window's events flowing, so clicks nest inside them; underneath,
 // the connection itself never waits.
-class PrinterLink : public QObject {
+class WindowLink : public QObject {
     Q_OBJECT
 public:
     static constexpr int kPrinterPort = Defaults::kPrinterPort;
     static constexpr int kSecondPort = 10000;
     static constexpr int kConnectTimeoutMs = Defaults::kConnectTimeoutMs;
 
-    PrinterLink(FormState& state, FormView& view, QObject* parent = nullptr);
+    WindowLink(FormState& state, FormView& view, QObject* parent = nullptr);
 
     // Replaces any open connection by a fresh one to the text of txtCurIP and waits for it up
     // to 3000 ms. Reports its own failures; blnConnected tells the caller whether to send.

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // The default code page typed into txtcodepage, as the one byte its frame carries.
-struct CodePageNumber {
+struct LenientByte {
     enum class Status {
         Valid,      // value holds the byte
         OutOfRange, // the number, rounded, lies outside 0 to 255
@@ -13,7 +13,7 @@ struct CodePageNumber {
     Status status = Status::Valid;
     std::uint8_t value = 0;
 
-    bool operator==(const CodePageNumber&) const = default;
+    bool operator==(const LenientByte&) const = default;
 };
 
 // Reads the leading number of the text leniently: blanks anywhere are ignored, reading stops at
@@ -21,4 +21,4 @@ struct CodePageNumber {
 // a sign, a fraction after a point, an exponent after E, or &H / &O followed by hexadecimal or
 // octal digits. The decimal value is rounded exactly, halves to the even neighbour. Any length
 // of digits or exponent is fine: what cannot fit is out of range, never an overflow.
-CodePageNumber readCodePageNumber(QStringView text);
+LenientByte readLenientByte(QStringView text);

@@ -1,4 +1,4 @@
-#include "PrinterLink.h"
+#include "WindowLink.h"
 
 #include "Module1.h"
 #include "form/FormView.h"
@@ -6,25 +6,25 @@
 #include <QDeadlineTimer>
 #include <QScopedValueRollback>
 
-PrinterLink::PrinterLink(FormState& state, FormView& view, QObject* parent)
+WindowLink::WindowLink(FormState& state, FormView& view, QObject* parent)
     : QObject(parent)
     , Winsock1(this)
     , Timer1(this)
     , m_state(state)
     , m_view(view)
 {
-    connect(&Winsock1, &SocketService::connectEvent, this, &PrinterLink::Winsock1_Connect);
-    connect(&Timer1, &TimerService::timeout, this, &PrinterLink::Timer1_Timer);
+    connect(&Winsock1, &SocketService::connectEvent, this, &WindowLink::Winsock1_Connect);
+    connect(&Timer1, &TimerService::timeout, this, &WindowLink::Timer1_Timer);
 }
 
-void PrinterLink::report(Outcome outcome)
+void WindowLink::report(Outcome outcome)
 {
     const QString text = Outcomes::windowText(outcome);
     if (!text.isEmpty())
         m_view.showMessage(text);
 }
 
-PrinterLink::Attempt PrinterLink::attemptConnection()
+WindowLink::Attempt WindowLink::attemptConnection()
 {
     if (!m_state.blnCurIPValid) {
         report(Outcome::InvalidAddress);
@@ -78,7 +78,7 @@ PrinterLink::Attempt PrinterLink::attemptConnection()
             connection && connection->hasFailed() ? connection->failure() : Outcome::TimedOut};
 }
 
-void PrinterLink::Connect_printer()
+void WindowLink::Connect_printer()
 {
     const Attempt attempt = attemptConnection();
     if (attempt.made && !m_state.blnConnected) {
@@ -88,7 +88,7 @@ void PrinterLink::Connect_printer()
     }
 }
 
-void PrinterLink::cmdConnect_Click()
+void WindowLink::cmdConnect_Click()
 {
     const Attempt attempt = attemptConnection();
     if (!attempt.made)
@@ -100,12 +100,12 @@ void PrinterLink::cmdConnect_Click()
     }
 }
 
-bool PrinterLink::SendData(const QByteArray& data)
+bool WindowLink::SendData(const QByteArray& data)
 {
     return !m_ending && Winsock1.SendData(data);
 }
 
-bool PrinterLink::SendData(const Catalogue::Sends& sends)
+bool WindowLink::SendData(const Catalogue::Sends& sends)
 {
     for (const QByteArray& data : sends) {
         if (!SendData(data))
@@ -114,24 +114,24 @@ bool PrinterLink::SendData(const Catalogue::Sends& sends)
     return true;
 }
 
-void PrinterLink::sendFailed()
+void WindowLink::sendFailed()
 {
     report(Outcome::SendFailed);
     Winsock1.Close();
     m_state.blnConnected = false;
 }
 
-PrinterLink::Ticket PrinterLink::ticket() const
+WindowLink::Ticket WindowLink::ticket() const
 {
     return {Winsock1.connection(), Winsock1.delivery()};
 }
 
-bool PrinterLink::isCurrent(const Ticket& ticket) const
+bool WindowLink::isCurrent(const Ticket& ticket) const
 {
     return ticket.connection && ticket.connection == Winsock1.connection();
 }
 
-Outcome PrinterLink::awaitDelivery(const Ticket& ticket)
+Outcome WindowLink::awaitDelivery(const Ticket& ticket)
 {
     const std::shared_ptr<const Delivery> delivery = ticket.delivery;
     if (!delivery)
@@ -148,23 +148,23 @@ Outcome PrinterLink::awaitDelivery(const Ticket& ticket)
     return Outcome::SendFailed;
 }
 
-bool PrinterLink::Delay_ms(double ms)
+bool WindowLink::Delay_ms(double ms)
 {
     return Module1::Delay_ms(ms, [this] { return m_ending; });
 }
 
-void PrinterLink::end()
+void WindowLink::end()
 {
     m_ending = true;
     Timer1.setEnabled(false);
 }
 
-void PrinterLink::Winsock1_Connect()
+void WindowLink::Winsock1_Connect()
 {
     m_state.blnConnected = Winsock1.State() == SocketService::Connected;
 }
 
-void PrinterLink::Timer1_Timer()
+void WindowLink::Timer1_Timer()
 {
     m_state.blnTimeOut = true;
     Timer1.setEnabled(false);
