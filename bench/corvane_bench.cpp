@@ -7,9 +7,9 @@
 #include "core/AnsiCodePage.h"
 #include "core/Catalogue.h"
 #include "core/NvImageFile.h"
-#include "window/Module1.h"
 #include "support/FakePrinter.h"
 #include "support/RecordingBoxes.h"
+#include "window/Module1.h"
 
 #include <QApplication>
 #include <QDir>

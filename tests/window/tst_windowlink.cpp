@@ -1,8 +1,8 @@
 #include "commands/PrinterCommands.h"
 #include "form/FormView.h"
-#include "window/WindowLink.h"
 #include "support/Answers.h"
 #include "support/FakePrinter.h"
+#include "window/WindowLink.h"
 
 #include <QElapsedTimer>
 #include <QHash>
