@@ -30,7 +30,8 @@ public:
         QByteArray statusReplies = {};
         int statusDelayMs = 0;
         // From listen(), the accept queue is full for so long: a connect request made meanwhile
-        // gets no answer until the system tries it again (after 1 s, then 3 s, 7 s).
+        // gets no answer until the system tries it again, 1 s later, then after 1 s or twice as
+        // long each time (the system's choice): at 1 s, 2 s, 3 s, 4 s or at 1 s, 3 s, 7 s.
         int busyMs = 0;
     };
 
