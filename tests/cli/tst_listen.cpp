@@ -188,6 +188,10 @@ private slots:
                  "       9  00                          unknown bytes\n"
                  "      10  ff                          \"\xc3\xbf\"\n"
                  "      11  1d                          GS  cut off by the end of the stream\n");
+        // EBCDIC text that would set the terminal's title, shown escaped instead.
+        const CliRun title = runCli({"decode", "--encoding", "500", "-"},
+                                    QByteArray::fromHex("275af05ed7e6d5c5c42f"));
+        QCOMPARE(title.out, "       0  27 5a f0 5e d7 e6 d5 c5 c4 2f  \"\\x1b]0;PWNED\\x07\"\n");
         const CliRun missing = runCli({"decode", "/nonexistent/capture.bin"});
         QCOMPARE(missing.status, 2);
         QVERIFY2(missing.err.startsWith("corvane-cli: decode: cannot open"),
