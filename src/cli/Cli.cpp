@@ -228,7 +228,7 @@ int runPrinterCommand(const Catalogue::Command& command, Context& context)
     const Catalogue::Sends sends = Catalogue::sends(command.id, *input.value);
     const QString name = QString::fromLatin1(command.name);
 
-    if (command.changesNetwork) {
+    if (command.asks()) {
         // One address or Ethernet ID for several printers would make them clash.
         if (targets->size() != 1)
             return context.refuse(QStringLiteral("%1 changes one printer: name exactly one "
