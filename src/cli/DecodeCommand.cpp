@@ -16,8 +16,11 @@ constexpr qint64 kChunk = 1 << 20;
 
 void printItem(Cli::Context& context, const Decoding::Item& item, int connection)
 {
-    if (context.json()) {
+    if (context.settings.json) {
         QJsonObject object = Decoding::toJson(item);
+        // Hex in one case on every JSON line the tool writes.
+        object.insert(QStringLiteral("hex"),
+                      object.value(QStringLiteral("hex")).toString().toUpper());
         if (connection > 0)
             object.insert(QStringLiteral("connection"), connection);
         context.output.out(QJsonDocument(object).toJson(QJsonDocument::Compact));
@@ -34,9 +37,6 @@ int runDecode(Cli::Context& context)
         return context.refuse(QStringLiteral("decode: takes one FILE (or - for standard input), "
                                              "but was given %1")
                                   .arg(context.arguments.size()));
-    const std::optional<int> codePage = context.codePage();
-    if (!codePage)
-        return Cli::Usage;
     const QString path = context.arguments.value(0, QStringLiteral("-"));
     QFile file;
     const bool opened = path == u"-" ? file.open(stdin, QIODevice::ReadOnly)
@@ -45,7 +45,7 @@ int runDecode(Cli::Context& context)
         return context.refuse(
             QStringLiteral("decode: cannot open \"%1\": %2").arg(path, file.errorString()));
 
-    Decoding::Decoder decoder(*codePage);
+    Decoding::Decoder decoder(context.settings.codePage);
     for (;;) {
         const QByteArray chunk = file.read(kChunk);
         if (chunk.isEmpty()) {
@@ -58,6 +58,8 @@ int runDecode(Cli::Context& context)
         }
         for (const Decoding::Item& item : decoder.feed(chunk))
             printItem(context, item, 0);
+        if (context.output.kept() != Output::Kept::All)
+            return Cli::Ok; // nobody takes the rest; the exit status tells it
     }
     for (const Decoding::Item& item : decoder.finish())
         printItem(context, item, 0);

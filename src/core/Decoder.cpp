@@ -54,73 +54,33 @@ QString wordsOf(const Item& made, const EscPos::Args& args)
     return EscPos::words(*made.row, args);
 }
 
-// ----- the printer's own configuration frames, as the catalogue builds them -----
+// ----- the printer's own configuration frames, as the catalogue's rows build them -----
 
 struct Template {
-    Catalogue::Id id;
-    QByteArray frame;
-    std::uint32_t variable; // bit i set: byte i holds a value
+    const Catalogue::Command* command;
+    QByteArray frame; // the row's example, whose values are where the row says
 };
 
 const QList<Template>& templates()
 {
-    using namespace Catalogue;
-    static const QList<Template> all = {
-        {Id::SetIp, wire(sends(Id::SetIp, IPv4{})), 0x780},
-        {Id::SetId, wire(sends(Id::SetId, EthernetId{})), 0x1F00},
-        {Id::Language, wire(sends(Id::Language, Language{0})), 0x10},
-        {Id::BlackMark, wire(sends(Id::BlackMark, BlackMark{true})), 0x80},
-        {Id::CodePage, wire(sends(Id::CodePage, CodePage{0})), 0x10},
-        {Id::Arm, wire(sends(Id::Arm, Arm{ArmBoard::Ostrik})), 0x80},
-    };
+    static const QList<Template> all = [] {
+        QList<Template> frames;
+        for (const Catalogue::Command& command : Catalogue::all()) {
+            if (command.values.count > 0)
+                frames << Template{&command, Catalogue::frame(command)};
+        }
+        return frames;
+    }();
     return all;
 }
 
 bool matches(const Template& t, const char* bytes, qsizetype available)
 {
     for (qsizetype i = 0; i < qMin(available, t.frame.size()); ++i) {
-        if (!(t.variable & (1u << i)) && bytes[i] != t.frame[i])
+        if (!t.command->values.holds(i) && bytes[i] != t.frame[i])
             return false;
     }
     return true;
-}
-
-QString configMeaning(Catalogue::Id id, const QList<int>& v)
-{
-    using Catalogue::Id;
-    auto joined = [&v](QChar separator) {
-        QStringList parts;
-        for (int value : v)
-            parts << QString::number(value);
-        return parts.join(separator);
-    };
-    switch (id) {
-    case Id::SetIp:
-        return QStringLiteral("set IP address ") + joined(u'.');
-    case Id::SetId:
-        return QStringLiteral("set Ethernet ID ") + joined(u'-');
-    case Id::Language:
-        for (int i = 0; i < Frames::kLanguageCount; ++i) {
-            if (Frames::languageByte(i) == v[0]) {
-                const Catalogue::LanguageName& language = Catalogue::kLanguages[std::size_t(i)];
-                return QStringLiteral("set the character language to %1 (%2)")
-                    .arg(QString::fromUtf8(language.caption), QLatin1String(language.word));
-            }
-        }
-        return QStringLiteral("set the character language to none (byte %1)").arg(v[0]);
-    case Id::BlackMark:
-        return v[0] == Frames::kBlackMarkOn    ? QStringLiteral("black-mark detection on")
-               : v[0] == Frames::kBlackMarkOff ? QStringLiteral("black-mark detection off")
-                                               : ofOne("black-mark detection, value %1", v[0]);
-    case Id::CodePage:
-        return ofOne("set the default code page to %1", v[0]);
-    case Id::Arm:
-        return v[0] == Frames::kOstrikArm   ? QStringLiteral("interface-board command ostrik")
-               : v[0] == Frames::kVelmarArm ? QStringLiteral("interface-board command velmar")
-                                            : ofOne("interface-board command, value %1", v[0]);
-    default:
-        return {};
-    }
 }
 
 Item item(Kind kind, const QString& name, const QList<int>& params, const QString& meaning)
@@ -316,16 +276,13 @@ Decoder::Step Decoder::config(bool atEnd, QList<Item>& out)
             ++partials;
             continue;
         }
+        const Catalogue::Values& layout = t.command->values;
         QList<int> values;
-        for (qsizetype i = 0; i < t.frame.size(); ++i) {
-            if (t.variable & (1u << i))
-                values << std::uint8_t(bytes[i]);
-        }
-        if (t.id == Catalogue::Id::SetId)
-            values.prepend(std::uint8_t(bytes[7])); // the fixed first byte of the six
-        emitBytes(item(Kind::Config, QLatin1String(Catalogue::command(t.id).name), values,
-                       configMeaning(t.id, values)),
-                  t.frame.size(), out);
+        for (qsizetype i = layout.at - layout.lead; i < layout.at + layout.count; ++i)
+            values << std::uint8_t(bytes[i]);
+        emitBytes(
+            item(Kind::Config, QLatin1String(t.command->name), values, layout.describe(values)),
+            t.frame.size(), out);
         return Step::Consumed;
     }
     const QByteArray prefix = Frames::raw(Frames::kConfigPrefix);
@@ -334,8 +291,8 @@ Decoder::Step Decoder::config(bool atEnd, QList<Item>& out)
     if (partials > 0 || (prefixSoFar && available < prefix.size())) {
         if (!atEnd)
             return Step::NeedMore;
-        const QString name = partials == 1 ? QLatin1String(Catalogue::command(partial->id).name)
-                                           : QStringLiteral("config");
+        const QString name =
+            partials == 1 ? QLatin1String(partial->command->name) : QStringLiteral("config");
         emitBytes(
             item(Kind::Truncated, name, {}, QStringLiteral("cut off by the end of the stream")),
             available, out);

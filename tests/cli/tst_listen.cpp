@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <csignal>
+
 namespace {
 
 // corvane-cli listen on a free loopback port, with what it was told; stops with the test.
@@ -38,6 +40,7 @@ public:
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     }
     QByteArray out() { return m_process.readAllStandardOutput(); }
+    void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
 
 private:
     QProcess m_process;
@@ -75,6 +78,18 @@ private slots:
         QCOMPARE(saved.readAll(),
                  Catalogue::wire(Catalogue::sends(Catalogue::Id::SetIp,
                                                   Catalogue::IPv4{{192, 168, 123, 200}})));
+    }
+
+    // Regression: SIGTERM and SIGHUP killed the desk printer. Each of the three ends it cleanly,
+    // with the status a shell gives a program a signal ended.
+    void signalsEndItCleanly()
+    {
+        for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            Listen listen({});
+            QVERIFY(!listen.port().isEmpty());
+            listen.signal(signal);
+            QCOMPARE(listen.finish(), 128 + signal);
+        }
     }
 
     // Whatever the tool sends, the desk printer names; none of it is unknown.
