@@ -18,9 +18,6 @@ void printItem(Cli::Context& context, const Decoding::Item& item, int connection
 {
     if (context.settings.json) {
         QJsonObject object = Decoding::toJson(item);
-        // Hex in one case on every JSON line the tool writes.
-        object.insert(QStringLiteral("hex"),
-                      object.value(QStringLiteral("hex")).toString().toUpper());
         if (connection > 0)
             object.insert(QStringLiteral("connection"), connection);
         context.output.out(QJsonDocument(object).toJson(QJsonDocument::Compact));

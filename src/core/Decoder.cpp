@@ -444,7 +444,7 @@ namespace {
 QString hexOf(const Item& item)
 {
     constexpr qsizetype kShown = 16;
-    QString hex = QString::fromLatin1(item.head.left(kShown).toHex(' '));
+    QString hex = QString::fromLatin1(item.head.left(kShown).toHex(' ').toUpper());
     if (item.length > kShown)
         hex += QStringLiteral(" … (%1 bytes)").arg(item.length);
     return hex;
@@ -536,7 +536,7 @@ QJsonObject toJson(const Item& item)
                        {"length", item.length},
                        {"kind", QLatin1String(kindName(item.kind))},
                        {"name", item.name},
-                       {"hex", QString::fromLatin1(item.head.toHex(' '))},
+                       {"hex", QString::fromLatin1(item.head.toHex(' ').toUpper())},
                        {"params", params},
                        {"meaning", item.meaning}};
     if (item.length > item.head.size())

@@ -196,17 +196,17 @@ private slots:
         const CliRun r = runCli({"decode", "-"}, capture);
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out,
-                 "       0  1b 40                       ESC @  initialize the printer\n"
+                 "       0  1B 40                       ESC @  initialize the printer\n"
                  "       2  48 69                       \"Hi\"\n"
-                 "       4  1b 70 00 50 50              ESC p 0 80 80  drawer pin 2, on 160 "
+                 "       4  1B 70 00 50 50              ESC p 0 80 80  drawer pin 2, on 160 "
                  "ms, off 160 ms\n"
                  "       9  00                          unknown bytes\n"
-                 "      10  ff                          \"\xc3\xbf\"\n"
-                 "      11  1d                          GS  cut off by the end of the stream\n");
+                 "      10  FF                          \"\xc3\xbf\"\n"
+                 "      11  1D                          GS  cut off by the end of the stream\n");
         // EBCDIC text that would set the terminal's title, shown escaped instead.
         const CliRun title = runCli({"decode", "--encoding", "500", "-"},
                                     QByteArray::fromHex("275af05ed7e6d5c5c42f"));
-        QCOMPARE(title.out, "       0  27 5a f0 5e d7 e6 d5 c5 c4 2f  \"\\x1b]0;PWNED\\x07\"\n");
+        QCOMPARE(title.out, "       0  27 5A F0 5E D7 E6 D5 C5 C4 2F  \"\\x1b]0;PWNED\\x07\"\n");
         const CliRun missing = runCli({"decode", "/nonexistent/capture.bin"});
         QCOMPARE(missing.status, 2);
         QVERIFY2(missing.err.startsWith("corvane-cli: decode: cannot open"),
