@@ -1,12 +1,9 @@
 #pragma once
 
+#include "Options.h"
 #include "Output.h"
-#include "core/Defaults.h"
-#include "link/Fleet.h"
+#include "core/Catalogue.h"
 
-#include <QCommandLineParser>
-#include <QEventLoop>
-#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -15,61 +12,38 @@ namespace Cli {
 
 // The exit statuses scripts can rely on.
 enum Exit {
-    Ok = 0,           // every printer succeeded
-    Failed = 1,       // at least one printer failed
-    Usage = 2,        // usage error or refused input: nothing was sent
-    Declined = 3,     // the confirmation was declined or could not be asked
-    Interrupted = 130 // Ctrl+C: the results so far were shown
+    Ok = 0,          // every printer succeeded
+    Failed = 1,      // at least one printer failed
+    Usage = 2,       // usage error or refused input: nothing was sent
+    Declined = 3,    // the question was declined or could not be asked
+    ReaderGone = 141 // standard output's reader went away; the work itself was done
 };
 
-// What every command gets: the parsed options, its own arguments and the output.
+// What every command gets: the values of its options, its own arguments and the output.
 struct Context {
-    QCommandLineParser& parser;
+    const Options::Settings& settings;
     QString command;
     QStringList arguments; // after the command's name
     Output& output;
 
-    bool json() const;
-    bool dryRun() const;
-    bool yes() const;
-    // The printers of -H/--host and --hosts, or the window's default address. Nothing on a
-    // bad address: the reason has been told, and the caller ends with Usage.
-    std::optional<QList<Fleet::Target>> targets() const;
-    std::optional<int> number(const char* option, int lowest, int highest) const;
-    std::uint16_t port() const;
-    // The option's value, or the command's own default.
-    int timeoutMs(int fallback = Defaults::kConnectTimeoutMs) const;
-    int jobs(int fallback = 64) const;
-    // The code page of --encoding, or the locale's Windows code page as the window uses.
-    std::optional<int> codePage() const;
     // A refusal naming what was wrong; returns Usage for the caller to end with.
-    int refuse(const QString& message) const;
+    int refuse(const QString& message) const
+    {
+        output.err(QStringLiteral("corvane-cli: ") + message);
+        return Usage;
+    }
 };
 
-// One command-line option: its names, the name of its value (empty for a switch), its help.
-struct OptionRow {
-    QStringList names;
-    const char* value;
-    const char* help;
-};
+// The bytes of a file, "-" for standard input; nothing when it cannot be read, and why.
+std::optional<QByteArray> readFile(const QString& path, QString* why);
 
-// The commands the window has no button for, beside the catalogue's printer commands.
-struct ToolCommand {
-    const char* name;
-    const char* arguments;
-    const char* summary;
-    QList<OptionRow> options; // its own, beside the common ones
-    int (*run)(Context& context);
-    const char* details = ""; // more for the command's own help
-};
+// The question before a command that asks, on the terminal: Ok for yes, else Declined, told.
+int ask(const Context& context, const Catalogue::Command& command);
 
-int main(int argc, char* argv[]);
-
-// Runs the fleet until every printer has its result or Ctrl+C; hands each result to report as
-// it comes. Returns Interrupted after Ctrl+C, otherwise Ok.
-int runFleet(Fleet& fleet, Output& output, const std::function<void(const Fleet::Result&)>& report);
-// Runs loop until it quits or Ctrl+C, on which interrupted is called first. Returns Interrupted
-// after Ctrl+C, otherwise Ok.
-int runLoop(QEventLoop& loop, const std::function<void()>& interrupted);
+// What a printer command takes: the fleet's options, --yes for one that asks, --encoding for
+// one that sends text.
+Options::Takes takes(const Catalogue::Command& command);
+// A printer command of the catalogue (PrinterCommand.cpp).
+int runPrinterCommand(const Catalogue::Command& command, Context& context);
 
 } // namespace Cli

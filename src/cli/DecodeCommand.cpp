@@ -16,7 +16,7 @@ constexpr qint64 kChunk = 1 << 20;
 
 void printItem(Cli::Context& context, const Decoding::Item& item, int connection)
 {
-    if (context.json()) {
+    if (context.settings.json) {
         QJsonObject object = Decoding::toJson(item);
         if (connection > 0)
             object.insert(QStringLiteral("connection"), connection);
@@ -34,9 +34,6 @@ int runDecode(Cli::Context& context)
         return context.refuse(QStringLiteral("decode: takes one FILE (or - for standard input), "
                                              "but was given %1")
                                   .arg(context.arguments.size()));
-    const std::optional<int> codePage = context.codePage();
-    if (!codePage)
-        return Cli::Usage;
     const QString path = context.arguments.value(0, QStringLiteral("-"));
     QFile file;
     const bool opened = path == u"-" ? file.open(stdin, QIODevice::ReadOnly)
@@ -45,7 +42,7 @@ int runDecode(Cli::Context& context)
         return context.refuse(
             QStringLiteral("decode: cannot open \"%1\": %2").arg(path, file.errorString()));
 
-    Decoding::Decoder decoder(*codePage);
+    Decoding::Decoder decoder(context.settings.codePage);
     for (;;) {
         const QByteArray chunk = file.read(kChunk);
         if (chunk.isEmpty()) {
@@ -58,6 +55,8 @@ int runDecode(Cli::Context& context)
         }
         for (const Decoding::Item& item : decoder.feed(chunk))
             printItem(context, item, 0);
+        if (context.output.kept() != Output::Kept::All)
+            return Cli::Ok; // nobody takes the rest; the exit status tells it
     }
     for (const Decoding::Item& item : decoder.finish())
         printItem(context, item, 0);

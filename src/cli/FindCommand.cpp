@@ -1,15 +1,11 @@
 // corvane-cli find: which addresses accept a connection on the printer port.
-#include "StatusReport.h"
+#include "Runner.h"
+#include "Signals.h"
 #include "ToolCommands.h"
 #include "core/AddressRange.h"
 #include "link/Connection.h"
 #include "link/LocalNetworks.h"
 #include "link/StatusQuery.h"
-
-#include <QElapsedTimer>
-#include <QJsonDocument>
-
-#include <algorithm>
 
 namespace ToolCommands {
 
@@ -17,12 +13,12 @@ namespace {
 
 using AddressRange::Range;
 
-// A search of a network wants many short attempts, not the printer commands' few long ones.
-constexpr int kFindTimeoutMs = 1000;
-constexpr int kFindJobs = 256;
-
-QString why(AddressRange::Check check)
+QString why(const QString& argument, AddressRange::Check check)
 {
+    // "-10.0.0.5": a dash range without its first address.
+    if (argument.startsWith(u'-'))
+        return QStringLiteral("has no first address before its \"-\": a dash range is "
+                              "FIRST-LAST (10.0.0.20-10.0.0.60 or 10.0.0.20-60)");
     switch (check) {
     case AddressRange::Check::Empty:
         return QStringLiteral("is empty");
@@ -43,11 +39,12 @@ QString why(AddressRange::Check check)
 std::optional<QList<Range>> ranges(const Cli::Context& context)
 {
     QList<Range> wanted;
-    const bool force = context.parser.isSet(QStringLiteral("force"));
+    const bool force = context.settings.force;
     for (const QString& argument : context.arguments) {
         const AddressRange::Parsed parsed = AddressRange::parse(argument);
         if (parsed.check != AddressRange::Check::Valid) {
-            context.refuse(QStringLiteral("find: \"%1\" %2").arg(argument, why(parsed.check)));
+            context.refuse(
+                QStringLiteral("find: \"%1\" %2").arg(argument, why(argument, parsed.check)));
             return std::nullopt;
         }
         if (parsed.range.size() > AddressRange::kMostUnforced && !force) {
@@ -124,76 +121,51 @@ QString printers(qsizetype n)
 
 int runFind(Cli::Context& context)
 {
-    if (context.parser.isSet(QStringLiteral("host")) ||
-        context.parser.isSet(QStringLiteral("hosts")))
-        return context.refuse(QStringLiteral("find searches the RANGE arguments; -H/--host and "
-                                             "--hosts name printers for the other commands"));
-    if (!context.number("port", 1, 65535) || !context.number("timeout", 1, 3600000) ||
-        !context.number("jobs", 1, 4096))
-        return Cli::Usage;
+    const Options::Settings& settings = context.settings;
     const std::optional<QList<Range>> search = ranges(context);
     if (!search)
         return Cli::Usage;
-    if (context.dryRun()) {
+    if (settings.dryRun) {
         for (const Range& range : *search)
             context.output.out(
                 QStringLiteral("%1\t%2").arg(AddressRange::text(range)).arg(range.size()).toUtf8());
         return Cli::Ok;
     }
-
     const QList<Fleet::Target> all = targets(*search);
-    const std::uint16_t port = context.port();
-    const int timeoutMs = context.timeoutMs(kFindTimeoutMs);
-    const bool askStatus = context.parser.isSet(QStringLiteral("status"));
-    Fleet fleet(all, port, timeoutMs, context.jobs(kFindJobs), work(askStatus, timeoutMs));
-    if (!context.parser.isSet(QStringLiteral("timeout")))
-        fleet.adaptToAnswers();
-
-    QList<Fleet::Result> found;
-    qsizetype done = 0, untried = 0;
-    QElapsedTimer clock;
-    clock.start();
-    const int status = Cli::runFleet(fleet, context.output, [&](const Fleet::Result& result) {
-        ++done;
-        if (result.answerMs >= 0 && result.outcome != Outcome::Refused)
-            found << result;
-        else if (result.outcome == Outcome::ConnectError)
-            ++untried;
-        context.output.progress(
-            QStringLiteral("[%1/%2] %3 found").arg(done).arg(all.size()).arg(found.size()));
-    });
-    const double seconds = double(clock.elapsed()) / 1000.0;
-    context.output.clearProgress();
-
-    std::sort(found.begin(), found.end(),
-              [](const Fleet::Result& a, const Fleet::Result& b) { return a.index < b.index; });
-    for (const Fleet::Result& result : std::as_const(found)) {
-        const QString& host = all[result.index].host;
-        const StatusReport::Report report =
-            askStatus ? StatusReport::of(result) : StatusReport::Report{};
-        if (context.json()) {
-            QJsonObject line{{"host", host}, {"port", port}, {"ms", result.answerMs}};
-            for (auto field = report.fields.begin(); field != report.fields.end(); ++field)
-                line.insert(field.key(), field.value());
-            context.output.out(QJsonDocument(line).toJson(QJsonDocument::Compact));
-        } else {
-            context.output.out((askStatus ? host + u'\t' + report.text : host).toUtf8());
-        }
-    }
-    if (!context.output.quiet) {
-        QString count = QStringLiteral("%1 found among %2 addresses in %3 s")
-                            .arg(printers(found.size()))
-                            .arg(all.size())
-                            .arg(seconds, 0, 'f', 2);
-        if (untried > 0)
-            count += QStringLiteral("; %1 could not be tried (connect-error)").arg(untried);
-        if (status == Cli::Interrupted)
-            count += QStringLiteral("; interrupted after %1").arg(done);
-        context.output.err(count);
-    }
-    if (status == Cli::Interrupted)
-        return Cli::Interrupted;
-    return found.isEmpty() ? Cli::Failed : Cli::Ok;
+    return Runner::run(
+        {.kind = Record::Kind::Found,
+         .targets = all,
+         .work = work(settings.status, settings.timeoutMs),
+         .record =
+             [&](const Fleet::Target& target, const Fleet::Result& result) {
+                 Record record = settings.status
+                                     ? Records::status(target.host, context.command, result)
+                                     : Record{.host = target.host,
+                                              .command = context.command,
+                                              .outcome = result.outcome,
+                                              .ok = result.outcome == Outcome::Connected};
+                 record.kind = Record::Kind::Found;
+                 record.ms = result.answerMs;
+                 record.port = settings.port;
+                 return record;
+             },
+         .foundOnly = true,
+         .summary =
+             [&](const Runner::Tally& tally) {
+                 QString count = QStringLiteral("%1 found among %2 addresses in %3 s")
+                                     .arg(printers(tally.reached))
+                                     .arg(tally.total)
+                                     .arg(tally.seconds, 0, 'f', 2);
+                 if (tally.untried > 0)
+                     count += QStringLiteral("; %1 could not be tried (connect-error)")
+                                  .arg(tally.untried);
+                 if (tally.signal)
+                     count += QStringLiteral("; interrupted by %1 after %2")
+                                  .arg(QLatin1String(Signals::name(tally.signal)))
+                                  .arg(tally.done);
+                 return count;
+             }},
+        context);
 }
 
 } // namespace ToolCommands

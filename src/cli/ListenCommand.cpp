@@ -1,10 +1,10 @@
 // corvane-cli listen: a printer on the desk that shows what reaches it.
+#include "Signals.h"
 #include "ToolCommands.h"
 #include "core/PrinterStatus.h"
 #include "link/Listener.h"
 
 #include <QJsonDocument>
-#include <QStringList>
 
 namespace ToolCommands {
 
@@ -13,60 +13,24 @@ namespace {
 // Lines still queued for a slow reader get this long once the last connection has closed.
 constexpr int kDrainMs = 2000;
 
-QString simulationNames()
-{
-    QStringList names;
-    for (const PrinterStatus::Simulation& s : PrinterStatus::simulations())
-        names << QString::fromLatin1(s.name);
-    return names.join(u'|');
-}
-
 void printEvent(Cli::Context& context, QJsonObject event, const QString& text)
 {
-    if (context.json())
+    if (context.settings.json)
         context.output.out(QJsonDocument(event).toJson(QJsonDocument::Compact));
     else
         context.output.out(text.toUtf8());
 }
 
-std::optional<Listener::Options> options(const Cli::Context& context)
+Listener::Options options(const Options::Settings& settings)
 {
     Listener::Options options;
-    if (!context.arguments.isEmpty()) {
-        context.refuse(QStringLiteral("listen: takes no arguments, but was given \"%1\"")
-                           .arg(context.arguments.join(u' ')));
-        return std::nullopt;
-    }
-    if (context.parser.isSet(QStringLiteral("bind"))) {
-        const QString text = context.parser.value(QStringLiteral("bind"));
-        // An address only: a name would be looked up.
-        if (!options.bind.setAddress(text)) {
-            context.refuse(
-                QStringLiteral("--bind: \"%1\" is not an IPv4 or IPv6 address").arg(text));
-            return std::nullopt;
-        }
-    }
-    // Port 0 takes any free port, told on standard error.
-    if (!context.number("port", 0, 65535))
-        return std::nullopt;
-    options.port = context.port();
-    const std::optional<int> count = context.number("count", 0, 1000000000);
-    const std::optional<int> codePage = context.codePage();
-    if (!count || !codePage)
-        return std::nullopt;
-    options.count = context.parser.isSet(QStringLiteral("count")) ? *count : 0;
-    options.codePage = *codePage;
-    options.saveDir = context.parser.value(QStringLiteral("save"));
-    if (context.parser.isSet(QStringLiteral("status-reply"))) {
-        const QString name = context.parser.value(QStringLiteral("status-reply"));
-        const PrinterStatus::Simulation* simulation = PrinterStatus::simulation(name);
-        if (!simulation) {
-            context.refuse(QStringLiteral("--status-reply: \"%1\" is none of %2")
-                               .arg(name, simulationNames()));
-            return std::nullopt;
-        }
-        options.statusReply = simulation->status.bytes;
-    }
+    options.bind = settings.bind;
+    options.port = settings.port;
+    options.count = settings.count;
+    options.codePage = settings.codePage;
+    options.saveDir = settings.saveDir;
+    if (settings.statusReply)
+        options.statusReply = settings.statusReply->status.bytes;
     return options;
 }
 
@@ -74,16 +38,16 @@ std::optional<Listener::Options> options(const Cli::Context& context)
 
 int runListen(Cli::Context& context)
 {
-    const std::optional<Listener::Options> chosen = options(context);
-    if (!chosen)
-        return Cli::Usage;
-    Listener listener(*chosen);
+    if (!context.arguments.isEmpty())
+        return context.refuse(QStringLiteral("listen: takes no arguments, but was given \"%1\"")
+                                  .arg(context.arguments.join(u' ')));
+    const Listener::Options chosen = options(context.settings);
+    Listener listener(chosen);
     QString why;
     if (!listener.start(&why))
         return context.refuse(QStringLiteral("listen: ") + why);
-    context.output.err(QStringLiteral("listening on %1 port %2")
-                           .arg(chosen->bind.toString())
-                           .arg(listener.port()));
+    context.output.err(
+        QStringLiteral("listening on %1 port %2").arg(chosen.bind.toString()).arg(listener.port()));
     // A terminal scrolling slowly must not slow down what a sender sees.
     context.output.writeInBackground();
 
@@ -107,9 +71,9 @@ int runListen(Cli::Context& context)
     });
     QEventLoop loop;
     QObject::connect(&listener, &Listener::done, &loop, &QEventLoop::quit);
-    const int status = Cli::runLoop(loop, [] {});
+    const int signal = Signals::runLoop(loop, [](int) {});
     context.output.drain(kDrainMs);
-    return status;
+    return signal ? Signals::exitStatus(signal) : Cli::Ok;
 }
 
 } // namespace ToolCommands

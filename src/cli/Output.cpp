@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <thread>
 #include <unistd.h>
 
@@ -17,7 +18,9 @@ Output::Output()
 {
     // A reader that goes away (| head) makes writes fail with EPIPE instead of killing us.
     std::signal(SIGPIPE, SIG_IGN);
-    m_errTerminal = ::isatty(STDERR_FILENO) == 1;
+    m_progressAllowed =
+        ::isatty(STDERR_FILENO) == 1 && qEnvironmentVariable("TERM") != QLatin1String("dumb");
+    m_clock.start();
 }
 
 Output::~Output()
@@ -44,6 +47,8 @@ void Output::write(Lines& lines, int fd, const QByteArray& bytes)
             if (errno == EINTR)
                 continue;
             lines.closed[fd] = true; // EPIPE and the like: nobody reads any more
+            if (fd == STDOUT_FILENO)
+                lines.outError = errno;
             return;
         }
         at += written;
@@ -126,10 +131,26 @@ void Output::err(const QString& line)
 
 void Output::progress(const QString& text)
 {
-    if (!m_errTerminal || quiet)
+    constexpr qint64 kEveryMs = 100;
+    if (!m_progressAllowed || quiet)
         return;
+    const qint64 now = m_clock.elapsed();
+    if (m_progressAtMs >= 0 && now - m_progressAtMs < kEveryMs)
+        return;
+    m_progressAtMs = now;
     queue(STDERR_FILENO, "\r\033[K" + text.toUtf8());
     m_progressShown = true;
+}
+
+Output::Kept Output::kept() const
+{
+    const int error = m_lines->outError;
+    return error == 0 ? Kept::All : error == EPIPE ? Kept::ReaderGone : Kept::Failed;
+}
+
+QString Output::failure() const
+{
+    return QString::fromLocal8Bit(std::strerror(m_lines->outError));
 }
 
 void Output::clearProgress()

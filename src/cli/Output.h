@@ -1,15 +1,18 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
 
 // Standard output for data, standard error for messages. A closed pipe on either is no crash
-// and no reason to stop the work: what cannot be written is dropped.
+// and no reason to stop the work: what cannot be written is dropped, and standard output's loss
+// is kept for the exit status.
 class Output {
 public:
     Output();
@@ -17,7 +20,8 @@ public:
 
     void out(const QByteArray& line); // a line of data; the newline is added
     void err(const QString& line);    // a message; the newline is added
-    // A progress line on standard error, overwritten in place; only on a terminal.
+    // A progress line on standard error, overwritten in place: only on a terminal that is not
+    // dumb, at most ten times a second.
     void progress(const QString& text);
     void clearProgress();
 
@@ -27,7 +31,11 @@ public:
     // Waits until every line queued has been written, at most until the deadline.
     void drain(int ms);
 
-    bool errIsTerminal() const { return m_errTerminal; }
+    // What became of standard output: every line written, its reader gone, or a write failed.
+    enum class Kept { All, ReaderGone, Failed };
+    Kept kept() const;
+    QString failure() const; // why a write failed
+
     bool quiet = false; // no lines for what went well, no progress
 
 private:
@@ -44,12 +52,15 @@ private:
         qint64 dropped = 0;
         bool stop = false;
         bool closed[3] = {false, false, false};
+        std::atomic<int> outError = 0; // the errno of standard output's failed write
     };
     static void write(Lines& lines, int fd, const QByteArray& bytes);
     void queue(int fd, const QByteArray& bytes);
 
-    bool m_errTerminal = false;
+    bool m_progressAllowed = false;
     bool m_progressShown = false;
+    qint64 m_progressAtMs = -1;
     bool m_background = false;
+    QElapsedTimer m_clock;
     std::shared_ptr<Lines> m_lines = std::make_shared<Lines>();
 };

@@ -6,71 +6,81 @@ namespace ToolCommands {
 
 namespace {
 
-const QList<Cli::ToolCommand>& table()
+using Options::Name;
+
+const QList<ToolCommand>& table()
 {
-    static const QList<Cli::ToolCommand> commands = {
+    static const QList<ToolCommand> commands = {
         {"find",
          "[RANGE...]",
          "list the addresses that accept a connection on the printer port",
-         {{{"status"}, "", "also ask each printer found how it is, as status does"},
-          {{"force"}, "", "search a range of more addresses than a /16 holds"}},
+         {{Name::Port, Name::Timeout, Name::Jobs, Name::DryRun, Name::Json, Name::Quiet,
+           Name::Status, Name::Force, Name::Help},
+          1000,
+          256},
          runFind,
          "RANGE is a CIDR block (192.168.1.0/24), a dash range (10.0.0.20-10.0.0.60 or\n"
          "10.0.0.20-60) or one address; without one, the IPv4 networks of this machine's\n"
          "interfaces, at most a /22 of each. Nothing is sent; each connection is reset at once.\n"
-         "Defaults here: --timeout 1000 and --jobs 256. Without --timeout, once addresses have\n"
-         "answered, one that stays silent is given up after ten times the slowest answer,\n"
-         "100 ms at least. Exit status 0 when a printer was found, 1 when none was."},
-        {"status",
-         "",
-         "ask each printer how it is: online, cover, paper, errors",
-         {},
+         "Without --timeout, once addresses have answered, one that stays silent is given up\n"
+         "after ten times the slowest answer, 100 ms at least. -n lists the ranges and their\n"
+         "sizes. --json gives host, command, ok, outcome (connected), ms (until it accepted),\n"
+         "port, and with --status what status gives.",
+         "  0    a printer was found\n"
+         "  1    none was\n",
+         "what was found so far is shown"},
+        {"status", "", "ask each printer how it is: online, cover, paper, errors", Options::fleet(),
          runStatus,
-         "Sends DLE EOT 1, 2, 3 and 4 one at a time and reads one status byte for each, each\n"
-         "read bounded by --timeout. Exit status 0 only when every printer answered and is\n"
-         "online with paper."},
+         "Sends DLE EOT 1, 2, 3 and 4 (10 04 01 to 10 04 04) one at a time and reads one status\n"
+         "byte for each, each read bounded by --timeout. A printer that answered every request\n"
+         "ends as answered, one that did not as no-status. --json gives every condition as\n"
+         "true or false (null when unknown), the summary and the bytes as hex.",
+         "  0    every printer answered and is online with paper\n"
+         "  1    at least one did not answer, or is offline or out of paper\n",
+         "every printer is reported, those not\n       done as interrupted"},
         {"listen",
          "",
          "be a printer: take connections and show, command by command, what arrives",
-         {{{"bind"}, "ADDR", "the address to listen on (default 127.0.0.1)"},
-          {{"count"}, "N", "stop after N connections have closed"},
-          {{"save"}, "DIR", "write each connection's raw bytes to DIR/connection-NNNN.bin"},
-          {{"status-reply"},
-           "STATE",
-           "answer DLE EOT 1 to 4 as a printer online, paper-near-end, paper-out, cover-open or "
-           "offline (default online)"}},
+         {{Name::Bind, Name::Port, Name::Count, Name::Save, Name::StatusReply, Name::Encoding,
+           Name::Json, Name::Help},
+          0,
+          0,
+          0},
          runListen,
-         "Listens on port 9100 of 127.0.0.1 unless told otherwise (--port 0: any free port);\n"
-         "the port is told on standard error. Each connection is read to its end at full\n"
-         "speed and shown under a header line: its number, the peer, the time. Text is read\n"
-         "in the code page of --encoding, by default the locale's Windows code page. Ends\n"
-         "after --count connections, or on Ctrl+C."},
+         "Listens on port 9100 of 127.0.0.1 unless told otherwise; the port is told on\n"
+         "standard error. Each connection is read to its end at full speed and shown under a\n"
+         "header line: its number, the peer, the time. Text is read in the code page of\n"
+         "--encoding.",
+         "  0    --count connections were taken\n",
+         "the connections so far were shown"},
         {"decode",
          "[FILE|-]",
          "show, command by command, what a capture of a printer's bytes says",
-         {},
+         {{Name::Encoding, Name::Json, Name::Help}},
          runDecode,
          "One line per item: its offset, its bytes in hex (long runs shortened) and what it\n"
-         "means; text in the code page of --encoding, by default the locale's Windows code\n"
-         "page. --json gives offset, length, kind, name, hex, params and meaning. Without\n"
-         "FILE, standard input."},
+         "means; text in the code page of --encoding. --json gives offset, length, kind, name,\n"
+         "hex, params and meaning. Without FILE, standard input.",
+         "  0    the capture was read to its end\n"
+         "  1    reading it failed\n",
+         nullptr},
     };
     return commands;
 }
 
 } // namespace
 
-std::span<const Cli::ToolCommand> all()
+std::span<const ToolCommand> all()
 {
     return {table().constData(), std::size_t(table().size())};
 }
 
-const Cli::ToolCommand* find(QStringView name)
+const ToolCommand* find(QStringView name)
 {
     const auto& commands = table();
-    const auto found =
-        std::find_if(commands.begin(), commands.end(),
-                     [name](const Cli::ToolCommand& c) { return name == QLatin1String(c.name); });
+    const auto found = std::find_if(commands.begin(), commands.end(), [name](const ToolCommand& c) {
+        return name == QLatin1String(c.name);
+    });
     return found == commands.end() ? nullptr : &*found;
 }
 

@@ -9,8 +9,20 @@
 
 // The commands beyond the window's buttons: each lives in a file of its own and is listed here.
 namespace ToolCommands {
-std::span<const Cli::ToolCommand> all();
-const Cli::ToolCommand* find(QStringView name);
+
+struct ToolCommand {
+    const char* name;
+    const char* arguments;
+    const char* summary;
+    Options::Takes takes;
+    int (*run)(Cli::Context& context);
+    const char* details; // more for the command's own help
+    const char* exits;   // what its 0 and 1 mean
+    const char* stopped; // what a signal leaves shown; null when it is not waited for
+};
+
+std::span<const ToolCommand> all();
+const ToolCommand* find(QStringView name);
 
 // The commands, each in its own file.
 int runFind(Cli::Context& context);   // FindCommand.cpp
@@ -20,4 +32,5 @@ int runDecode(Cli::Context& context); // DecodeCommand.cpp
 
 // One decoded item on the output; connection is its number for listen, 0 for decode.
 void printItem(Cli::Context& context, const Decoding::Item& item, int connection);
+
 } // namespace ToolCommands

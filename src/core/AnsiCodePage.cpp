@@ -11,6 +11,7 @@
 #include <QSysInfo>
 #endif
 
+#include <cstring>
 #include <initializer_list>
 
 namespace AnsiCodePage {
@@ -100,6 +101,53 @@ bool isLeadByte(std::uint8_t byte, int codePage)
     }
 }
 
+namespace {
+
+// Names a technician may know a code page by, beside its number.
+struct Alias {
+    const char* name;
+    int codePage;
+};
+constexpr Alias kAliases[] = {
+    {"shift_jis", 932}, {"sjis", 932},     {"gbk", 936},        {"gb2312", 936},
+    {"big5", 950},      {"uhc", 949},      {"gb18030", 54936},  {"utf-8", 65001},
+    {"utf8", 65001},    {"ascii", 20127},  {"us-ascii", 20127}, {"koi8-r", 20866},
+    {"koi8-u", 21866},  {"euc-jp", 20932}, {"euc-kr", 51949},   {"latin1", 28591},
+};
+
+std::optional<int> digits(QStringView text)
+{
+    if (text.isEmpty() || text.size() > 5)
+        return std::nullopt;
+    for (QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+    }
+    const int value = text.toInt();
+    return value >= 1 && value <= 65535 ? std::optional<int>(value) : std::nullopt;
+}
+
+} // namespace
+
+std::optional<int> named(QStringView name)
+{
+    for (const Alias& alias : kAliases) {
+        if (name.compare(QLatin1String(alias.name), Qt::CaseInsensitive) == 0)
+            return alias.codePage;
+    }
+    for (const char* prefix : {"cp", "windows-", "ibm", ""}) {
+        if (name.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
+            if (const std::optional<int> number = digits(name.mid(qsizetype(strlen(prefix)))))
+                return number;
+    }
+    if (name.startsWith(QLatin1String("iso-8859-"), Qt::CaseInsensitive)) {
+        const std::optional<int> part = digits(name.mid(9));
+        if (part && *part <= 16)
+            return 28590 + *part;
+    }
+    return std::nullopt;
+}
+
 #ifdef Q_OS_WIN
 // ---- Windows: the system converts, with its own "?" for what the code page lacks. ----
 
@@ -120,8 +168,21 @@ QByteArray wideToMultiByte(const QString& text, UINT codePage)
 
 } // namespace
 
-QByteArray encode(const QString& text, int codePage)
+QByteArray encode(const QString& text, int codePage, Loss* loss)
 {
+    if (loss) {
+        // One character at a time, only to count what the code page lacks.
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const qsizetype units = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+            BOOL usedDefault = FALSE;
+            WideCharToMultiByte(UINT(codePage), 0,
+                                reinterpret_cast<const wchar_t*>(text.utf16() + i), int(units),
+                                nullptr, 0, nullptr, &usedDefault);
+            if (usedDefault && loss->count++ == 0)
+                loss->first = text.mid(i, units);
+            i += units - 1;
+        }
+    }
     return wideToMultiByte(text, UINT(codePage));
 }
 
@@ -143,21 +204,64 @@ int system()
     return int(GetACP());
 }
 
+bool converts(int codePage)
+{
+    return IsValidCodePage(UINT(codePage)) != 0;
+}
+
 #else
 // ---- Elsewhere: the C library's iconv, which knows the Windows code pages by name. ----
 
 namespace {
 
+// The C library's name for a Windows code page: CP and the number, but for those it knows by
+// another name.
+QByteArray iconvName(int codePage)
+{
+    switch (codePage) {
+    case 20127:
+        return "ASCII";
+    case 20866:
+        return "KOI8-R";
+    case 20932:
+        return "EUC-JP";
+    case 21866:
+        return "KOI8-U";
+    case 51949:
+        return "EUC-KR";
+    case 54936:
+        return "GB18030";
+    case 65001:
+        return "UTF-8";
+    }
+    if (codePage >= 28591 && codePage <= 28606)
+        return "ISO-8859-" + QByteArray::number(codePage - 28590);
+    return "CP" + QByteArray::number(codePage).rightJustified(3, '0');
+}
+
+const char* utf16()
+{
+    return QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
+}
+
+void lost(Loss* loss, QStringView character)
+{
+    if (loss && loss->count++ == 0)
+        loss->first = character.toString();
+}
+
 // A code page the C library does not know: ASCII survives, everything else becomes "?".
-QByteArray asciiOnly(const QString& text)
+QByteArray asciiOnly(const QString& text, Loss* loss)
 {
     QByteArray bytes;
     bytes.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
-            QChar::isLowSurrogate(text[i + 1].unicode()))
-            ++i;
+        const bool pair = QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+                          QChar::isLowSurrogate(text[i + 1].unicode());
+        if (c >= 0x80)
+            lost(loss, QStringView(text).mid(i, pair ? 2 : 1));
+        i += pair ? 1 : 0;
         bytes.append(c < 0x80 ? char(c) : '?');
     }
     return bytes;
@@ -165,17 +269,27 @@ QByteArray asciiOnly(const QString& text)
 
 } // namespace
 
-QByteArray encode(const QString& text, int codePage)
+bool converts(int codePage)
+{
+    for (const auto& [to, from] : {std::pair(iconvName(codePage), QByteArray(utf16())),
+                                   std::pair(QByteArray(utf16()), iconvName(codePage))}) {
+        const iconv_t cd = iconv_open(to.constData(), from.constData());
+        if (cd == iconv_t(-1))
+            return false;
+        iconv_close(cd);
+    }
+    return true;
+}
+
+QByteArray encode(const QString& text, int codePage, Loss* loss)
 {
     if (text.isEmpty())
         return {};
-    const QByteArray name = "CP" + QByteArray::number(codePage);
+    const QByteArray name = iconvName(codePage);
     // Straight from the string's own UTF-16, with no UTF-8 copy in between.
-    const char* const utf16 =
-        QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
-    const iconv_t cd = iconv_open(name.constData(), utf16);
+    const iconv_t cd = iconv_open(name.constData(), utf16());
     if (cd == iconv_t(-1))
-        return asciiOnly(text);
+        return asciiOnly(text, loss);
 
     // iconv() takes a non-const input pointer but only reads through it.
     char* in = const_cast<char*>(reinterpret_cast<const char*>(text.utf16()));
@@ -203,6 +317,7 @@ QByteArray encode(const QString& text, int codePage)
                     QChar::isHighSurrogate(unit) && *fromLeft >= 4 &&
                     QChar::isLowSurrogate(*reinterpret_cast<const char16_t*>(*from + 2));
                 const size_t skip = pair ? 4 : 2;
+                lost(loss, QStringView(reinterpret_cast<const QChar*>(*from), qsizetype(skip / 2)));
                 *from += skip;
                 *fromLeft -= skip;
             } else {
@@ -221,10 +336,7 @@ QString decode(QByteArrayView bytes, int codePage)
 {
     if (bytes.isEmpty())
         return {};
-    const QByteArray name = "CP" + QByteArray::number(codePage);
-    const char* const utf16 =
-        QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
-    const iconv_t cd = iconv_open(utf16, name.constData());
+    const iconv_t cd = iconv_open(utf16(), iconvName(codePage).constData());
     if (cd == iconv_t(-1)) {
         QString ascii;
         for (char c : bytes)

@@ -5,6 +5,7 @@
 #include <QStringView>
 
 #include <cstdint>
+#include <optional>
 
 // Typed text goes to the printer in the ANSI code page of Windows: the system's own there, and
 // elsewhere the one Windows would use for the user's locale.
@@ -17,9 +18,16 @@ int forLocale(QStringView localeName);
 // The locale that decides the character type: LC_ALL, LC_CTYPE or LANG, the first one set.
 QString localeFromEnvironment();
 
-// The text in the given code page, one "?" for each character it cannot represent. Line
-// breaks and every other character it can represent are kept; nothing is added.
-QByteArray encode(const QString& text, int codePage);
+// What a code page could not represent: how many characters, and the first of them.
+struct Loss {
+    qsizetype count = 0;
+    QString first;
+};
+
+// The text in the given code page, one "?" for each character it cannot represent, counted in
+// loss when given. Line breaks and every other character it can represent are kept; nothing is
+// added.
+QByteArray encode(const QString& text, int codePage, Loss* loss = nullptr);
 
 // The bytes read in the given code page; a byte or pair it does not define becomes U+FFFD.
 QString decode(QByteArrayView bytes, int codePage);
@@ -29,5 +37,11 @@ bool isLeadByte(std::uint8_t byte, int codePage);
 
 // The system's ANSI code page: what typed text is sent in.
 int system();
+
+// Whether the system converts text to and from the code page.
+bool converts(int codePage);
+// A code page by its number (936, cp936, CP936) or by one of its usual names (shift_jis,
+// gb18030, windows-1252, utf-8), whether or not the system converts it; nothing for neither.
+std::optional<int> named(QStringView name);
 
 } // namespace AnsiCodePage

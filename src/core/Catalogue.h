@@ -3,16 +3,19 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <variant>
 
-// Every command the tool can send a printer: a stable short name, the typed input it takes and
-// what it puts on the wire. The window's buttons, the command-line tool, the benchmarks and the
-// tests all take the bytes from here.
+// Every command the tool can send a printer, one row each: a stable short name, the typed input
+// it takes, what it puts on the wire, how its input is read from words, where its values sit in
+// its frame and what they mean, and the words the window has for it. The window's buttons, the
+// command-line tool, the decoder, the benchmarks and the tests all take them from here.
 namespace Catalogue {
 
 enum class Id {
@@ -68,14 +71,62 @@ using Input =
 // sends (head, then address); the connection test makes none.
 using Sends = QList<QByteArray>;
 
+// What reading words may need beyond them: the code page typed text goes out in, and a reader
+// of files ("-" for standard input) that says why it could not read one.
+struct Sources {
+    int codePage = 1252;
+    std::optional<QByteArray> (*read)(const QString& path, QString* why) = nullptr;
+};
+
+// A command's input read from its words, or the refusal that names the wrong word; a note is
+// worth telling beside a good input (characters the code page lacks).
+struct Reading {
+    std::optional<Input> input;
+    QString refusal;
+    QString note;
+};
+
+struct Command;
+using Reader = Reading (*)(const Command& command, const QStringList& words,
+                           const Sources& sources);
+
+// Where the values of a command sit in the frame it sends, so that the frame can be read back.
+struct Values {
+    int at = 0;
+    int count = 0; // 0: what the command sends is no frame of the printer's own
+    int lead = 0;  // fixed bytes just before them that are shown with them
+    QString (*describe)(const QList<int>& values) = nullptr;
+    bool holds(qsizetype i) const { return i >= at && i < at + count; }
+};
+
+// The window's words where a command has its own; null where it has none.
+struct Wording {
+    const char* delivered = nullptr; // once the printer has every byte
+    const char* refused = nullptr;   // when the input is refused
+    const char* ask = nullptr;       // the question's opening: the command asks before it goes
+    const char* change = nullptr; // the command line's question, "%1" the printer, "%2" the input
+};
+
 struct Command {
     Id id;
     const char* name;     // the command-line name
     const char* argument; // how its input is written on a command line; empty when none
     const char* summary;
-    std::size_t input;   // the Input alternative it takes
-    bool changesNetwork; // asks before it is sent
+    std::size_t input; // the Input alternative it takes
     Sends (*sends)(const Input&);
+    Reader read;
+    const char* example = ""; // words it reads, for the help and for its frame
+    // A choice of words, or a range of numbers, and the input the chosen index or number makes.
+    std::span<const char* const> choices = {};
+    int lowest = 0;
+    int highest = 0;
+    Input (*make)(int) = nullptr;
+    Values values = {};
+    Wording words = {};
+    const char* details = ""; // more for the command's own help
+
+    // Asks before it is sent, and so changes one printer at a time.
+    bool asks() const { return words.ask != nullptr; }
 };
 
 std::span<const Command> all();
@@ -86,6 +137,13 @@ const Command* find(QStringView name);
 Sends sends(Id id, const Input& input = NoInput{});
 // All sends joined: what reaches the printer over one connection.
 QByteArray wire(const Sends& sends);
+// The command's input from the words after its name.
+Reading read(const Command& command, const QStringList& words, const Sources& sources = {});
+// What the command sends for its example: the frame whose values are read back.
+QByteArray frame(const Command& command);
+
+// Text from a file as the window's print box holds it: UTF-8, every line end as CR LF.
+std::optional<QString> printText(const QByteArray& utf8);
 
 // The language list, in the order of its indices: the name a command line uses, and the
 // caption the window shows.

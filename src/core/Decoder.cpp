@@ -7,38 +7,26 @@
 #include <QJsonArray>
 #include <QStringList>
 
-#include <array>
+#include <algorithm>
 
 namespace Decoding {
 
 namespace {
 
-using Frames::DLE;
 using Frames::ESC;
 using Frames::FS;
 using Frames::GS;
-constexpr std::uint8_t HT = 0x09, LF = 0x0A, FF = 0x0C, CR = 0x0D, US = 0x1F, DEL = 0x7F;
+constexpr std::uint8_t US = 0x1F, DEL = 0x7F;
 
 bool isText(std::uint8_t b)
 {
     return b >= 0x20 && b != DEL;
 }
 
-bool isOneByteCommand(std::uint8_t b)
-{
-    return b == LF || b == CR || b == HT || b == FF;
-}
-
 // A control byte that starts nothing we know: such bytes are shown together, as one run.
 bool isLoneUnknown(std::uint8_t b)
 {
-    return !isText(b) && !isOneByteCommand(b) && b != ESC && b != GS && b != FS && b != DLE &&
-           b != US;
-}
-
-QString onOff(int n)
-{
-    return (n & 1) ? QStringLiteral("on") : QStringLiteral("off");
+    return !isText(b) && b != US && !EscPos::starts(b);
 }
 
 QString ofOne(const char* text, int n)
@@ -46,207 +34,53 @@ QString ofOne(const char* text, int n)
     return QString::fromLatin1(text).arg(n);
 }
 
-// ----- the commands of a fixed length -----
-
-struct Fixed {
-    std::uint8_t intro;
-    std::uint8_t code;
-    int params;
-    const char* name;
-    QString (*meaning)(const QList<int>& p);
-};
-
-const std::array<Fixed, 19> kFixed = {{
-    {ESC, '@', 0, "ESC @",
-     [](const QList<int>&) { return QStringLiteral("initialize the printer"); }},
-    {ESC, 'a', 1, "ESC a",
-     [](const QList<int>& p) {
-         static const char* const how[] = {"left", "centre", "right"};
-         const int n = p[0] >= '0' ? p[0] - '0' : p[0];
-         return n >= 0 && n <= 2 ? QStringLiteral("justify ") + QLatin1String(how[n])
-                                 : ofOne("justification %1 (unknown)", p[0]);
-     }},
-    {ESC, 'p', 3, "ESC p",
-     [](const QList<int>& p) {
-         const int pin = (p[0] & 1) ? 5 : 2;
-         return QStringLiteral("drawer pin %1, on %2 ms, off %3 ms")
-             .arg(pin)
-             .arg(p[1] * 2)
-             .arg(p[2] * 2);
-     }},
-    {ESC, 'd', 1, "ESC d",
-     [](const QList<int>& p) { return ofOne("print and feed %1 lines", p[0]); }},
-    {ESC, 'E', 1, "ESC E",
-     [](const QList<int>& p) { return QStringLiteral("emphasis ") + onOff(p[0]); }},
-    {ESC, '!', 1, "ESC !",
-     [](const QList<int>& p) {
-         QStringList mode{(p[0] & 1) ? QStringLiteral("font B") : QStringLiteral("font A")};
-         if (p[0] & 0x08)
-             mode << QStringLiteral("emphasized");
-         if (p[0] & 0x10)
-             mode << QStringLiteral("double height");
-         if (p[0] & 0x20)
-             mode << QStringLiteral("double width");
-         if (p[0] & 0x80)
-             mode << QStringLiteral("underline");
-         return QStringLiteral("print mode: ") + mode.join(QStringLiteral(", "));
-     }},
-    {ESC, 't', 1, "ESC t",
-     [](const QList<int>& p) { return ofOne("character code table %1", p[0]); }},
-    {ESC, '-', 1, "ESC -",
-     [](const QList<int>& p) {
-         const int n = p[0] >= '0' ? p[0] - '0' : p[0];
-         return n == 0 ? QStringLiteral("underline off") : ofOne("underline %1-dot", n);
-     }},
-    {ESC, 'M', 1, "ESC M",
-     [](const QList<int>& p) {
-         const int n = p[0] >= '0' ? p[0] - '0' : p[0];
-         return QStringLiteral("font ") + QChar(u'A' + qBound(0, n, 25));
-     }},
-    {ESC, 'J', 1, "ESC J",
-     [](const QList<int>& p) { return ofOne("print and feed %1 motion units", p[0]); }},
-    {GS, '!', 1, "GS !",
-     [](const QList<int>& p) {
-         return QStringLiteral("character size: width %1, height %2")
-             .arg((p[0] >> 4) + 1)
-             .arg((p[0] & 0x0F) + 1);
-     }},
-    {GS, 'B', 1, "GS B",
-     [](const QList<int>& p) { return QStringLiteral("reverse printing ") + onOff(p[0]); }},
-    {GS, 'L', 2, "GS L",
-     [](const QList<int>& p) { return ofOne("left margin %1 dots", p[0] + p[1] * 256); }},
-    {GS, 'W', 2, "GS W",
-     [](const QList<int>& p) { return ofOne("print area width %1 dots", p[0] + p[1] * 256); }},
-    {GS, 'r', 1, "GS r",
-     [](const QList<int>& p) {
-         const int n = p[0] >= '0' ? p[0] - '0' : p[0];
-         return n == 1   ? QStringLiteral("transmit the paper sensor status")
-                : n == 2 ? QStringLiteral("transmit the drawer status")
-                         : ofOne("transmit status %1", p[0]);
-     }},
-    {GS, 'I', 1, "GS I", [](const QList<int>& p) { return ofOne("transmit printer ID %1", p[0]); }},
-    {FS, 'p', 2, "FS p",
-     [](const QList<int>& p) {
-         static const char* const modes[] = {"normal", "double width", "double height",
-                                             "quadruple"};
-         const int m = p[1] >= '0' ? p[1] - '0' : p[1];
-         return QStringLiteral("print NV bit image %1, %2")
-             .arg(p[0])
-             .arg(m >= 0 && m <= 3 ? QLatin1String(modes[m]) : QLatin1String("unknown mode"));
-     }},
-    {DLE, Frames::EOT, 1, "DLE EOT",
-     [](const QList<int>& p) {
-         static const char* const what[] = {"printer", "offline cause", "error cause",
-                                            "paper sensor"};
-         return p[0] >= 1 && p[0] <= 4 ? QStringLiteral("real-time status request %1: %2")
-                                             .arg(p[0])
-                                             .arg(QLatin1String(what[p[0] - 1]))
-                                       : ofOne("real-time status request %1 (unknown)", p[0]);
-     }},
-    {GS, 'V', 1, "GS V",
-     [](const QList<int>& p) {
-         // 0/48 and 65 cut fully, 1/49 and 66 partly: the odd ones below 65, the even above.
-         const bool partial = p[0] >= 65 ? (p[0] & 1) == 0 : (p[0] & 1) == 1;
-         const QString cut = partial ? QStringLiteral("partial cut") : QStringLiteral("full cut");
-         if (p.size() < 2)
-             return cut;
-         return p[1] == 0
-                    ? QStringLiteral("feed to cut position, ") + cut
-                    : QStringLiteral("feed to cut position and %1 more, %2").arg(p[1]).arg(cut);
-     }},
-}};
-
-const Fixed* fixedFor(std::uint8_t intro, std::uint8_t code)
+QString cutNote(qint64 taken, qint64 declared)
 {
-    for (const Fixed& f : kFixed) {
-        if (f.intro == intro && f.code == code)
-            return &f;
-    }
-    return nullptr;
+    const qint64 of = declared >= 0 ? declared : taken;
+    return QStringLiteral(", cut off by the end of the stream after %1%2 data byte%3")
+        .arg(taken)
+        .arg(declared >= 0 ? QStringLiteral(" of %1").arg(declared) : QString())
+        .arg(of == 1 ? QString() : QStringLiteral("s"));
 }
 
-const char* introName(std::uint8_t intro)
+// The words of a command, unless its own length leaves out some of its parameters.
+QString wordsOf(const Item& made, const EscPos::Args& args)
 {
-    switch (intro) {
-    case ESC:
-        return "ESC";
-    case GS:
-        return "GS";
-    case FS:
-        return "FS";
-    case DLE:
-        return "DLE";
-    }
-    return "";
+    const int want = EscPos::argCount(*made.row) - args.skip;
+    if (args.count() < want)
+        return QStringLiteral("%1 of its %2 parameter bytes, by its own length")
+            .arg(args.count())
+            .arg(want);
+    return EscPos::words(*made.row, args);
 }
 
-// ----- the printer's own configuration frames, as the catalogue builds them -----
+// ----- the printer's own configuration frames, as the catalogue's rows build them -----
 
 struct Template {
-    Catalogue::Id id;
-    QByteArray frame;
-    std::uint32_t variable; // bit i set: byte i holds a value
+    const Catalogue::Command* command;
+    QByteArray frame; // the row's example, whose values are where the row says
 };
 
 const QList<Template>& templates()
 {
-    using namespace Catalogue;
-    static const QList<Template> all = {
-        {Id::SetIp, wire(sends(Id::SetIp, IPv4{})), 0x780},
-        {Id::SetId, wire(sends(Id::SetId, EthernetId{})), 0x1F00},
-        {Id::Language, wire(sends(Id::Language, Language{0})), 0x10},
-        {Id::BlackMark, wire(sends(Id::BlackMark, BlackMark{true})), 0x80},
-        {Id::CodePage, wire(sends(Id::CodePage, CodePage{0})), 0x10},
-        {Id::Arm, wire(sends(Id::Arm, Arm{ArmBoard::Ostrik})), 0x80},
-    };
+    static const QList<Template> all = [] {
+        QList<Template> frames;
+        for (const Catalogue::Command& command : Catalogue::all()) {
+            if (command.values.count > 0)
+                frames << Template{&command, Catalogue::frame(command)};
+        }
+        return frames;
+    }();
     return all;
 }
 
 bool matches(const Template& t, const char* bytes, qsizetype available)
 {
     for (qsizetype i = 0; i < qMin(available, t.frame.size()); ++i) {
-        if (!(t.variable & (1u << i)) && bytes[i] != t.frame[i])
+        if (!t.command->values.holds(i) && bytes[i] != t.frame[i])
             return false;
     }
     return true;
-}
-
-QString configMeaning(Catalogue::Id id, const QList<int>& v)
-{
-    using Catalogue::Id;
-    auto joined = [&v](QChar separator) {
-        QStringList parts;
-        for (int value : v)
-            parts << QString::number(value);
-        return parts.join(separator);
-    };
-    switch (id) {
-    case Id::SetIp:
-        return QStringLiteral("set IP address ") + joined(u'.');
-    case Id::SetId:
-        return QStringLiteral("set Ethernet ID ") + joined(u'-');
-    case Id::Language:
-        for (int i = 0; i < Frames::kLanguageCount; ++i) {
-            if (Frames::languageByte(i) == v[0]) {
-                const Catalogue::LanguageName& language = Catalogue::kLanguages[std::size_t(i)];
-                return QStringLiteral("set the character language to %1 (%2)")
-                    .arg(QString::fromUtf8(language.caption), QLatin1String(language.word));
-            }
-        }
-        return QStringLiteral("set the character language to none (byte %1)").arg(v[0]);
-    case Id::BlackMark:
-        return v[0] == Frames::kBlackMarkOn    ? QStringLiteral("black-mark detection on")
-               : v[0] == Frames::kBlackMarkOff ? QStringLiteral("black-mark detection off")
-                                               : ofOne("black-mark detection, value %1", v[0]);
-    case Id::CodePage:
-        return ofOne("set the default code page to %1", v[0]);
-    case Id::Arm:
-        return v[0] == Frames::kOstrikArm   ? QStringLiteral("interface-board command ostrik")
-               : v[0] == Frames::kVelmarArm ? QStringLiteral("interface-board command velmar")
-                                            : ofOne("interface-board command, value %1", v[0]);
-    default:
-        return {};
-    }
 }
 
 Item item(Kind kind, const QString& name, const QList<int>& params, const QString& meaning)
@@ -278,8 +112,9 @@ const char* kindName(Kind kind)
     return "unknown";
 }
 
-Decoder::Decoder(int codePage)
+Decoder::Decoder(int codePage, Keep keep)
     : m_codePage(codePage)
+    , m_keep(keep)
 {}
 
 QList<Item> Decoder::feed(QByteArrayView bytes)
@@ -299,7 +134,7 @@ QList<Item> Decoder::finish()
 
 void Decoder::run(bool atEnd, QList<Item>& out)
 {
-    while (m_at < m_buffer.size() || m_inPayload) {
+    while (m_at < m_buffer.size() || m_inData) {
         if (step(atEnd, out) == Step::NeedMore)
             break;
     }
@@ -319,29 +154,23 @@ void Decoder::emitBytes(Item made, qsizetype length, QList<Item>& out)
 
 Decoder::Step Decoder::step(bool atEnd, QList<Item>& out)
 {
-    if (m_inPayload)
-        return payload(atEnd, out);
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(m_buffer.constData()) + m_at;
-    const qsizetype available = m_buffer.size() - m_at;
-    const std::uint8_t first = bytes[0];
+    if (m_inData)
+        return data(atEnd, out);
+    const std::uint8_t first = std::uint8_t(m_buffer[m_at]);
     if (isText(first))
         return run(true, atEnd, out);
-    if (isLoneUnknown(first))
-        return run(false, atEnd, out);
-    if (isOneByteCommand(first)) {
-        static const char* const names[] = {"HT", "LF", "", "FF", "CR"};
-        static const char* const meanings[] = {"horizontal tab", "print and line feed", "",
-                                               "print and return to the start (form feed)",
-                                               "carriage return"};
-        const int i = first - HT;
-        emitBytes(item(Kind::Command, QLatin1String(names[i]), {}, QLatin1String(meanings[i])), 1,
-                  out);
-        return Step::Consumed;
-    }
     if (first == US)
         return config(atEnd, out);
+    if (isLoneUnknown(first))
+        return run(false, atEnd, out);
+    return command(atEnd, out);
+}
 
-    // ESC, GS, FS or DLE: the next byte tells the command, and with it how long it is.
+// A command of the table, whose parameters tell how long it is.
+Decoder::Step Decoder::command(bool atEnd, QList<Item>& out)
+{
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(m_buffer.constData()) + m_at;
+    const qsizetype available = m_buffer.size() - m_at;
     auto cutShort = [&](const QString& name) {
         if (!atEnd)
             return Step::NeedMore;
@@ -350,74 +179,38 @@ Decoder::Step Decoder::step(bool atEnd, QList<Item>& out)
             available, out);
         return Step::Consumed;
     };
-    const QString intro = QLatin1String(introName(first));
-    if (available < 2)
-        return cutShort(intro);
-    const std::uint8_t code = bytes[1];
-    const QString name = intro + u' ' + QChar(code);
-
-    // The commands followed by data of a length they give.
-    struct Bulk {
-        std::uint8_t intro, code, third;
-        qsizetype header;
-    };
-    static const Bulk kBulk[] = {
-        {GS, 'v', '0', 8}, {GS, '(', 'L', 5}, {GS, '8', 'L', 7}, {FS, 'q', 0, 3}};
-    for (const Bulk& bulk : kBulk) {
-        if (bulk.intro != first || bulk.code != code)
-            continue;
-        const QString bulkName = bulk.third ? name + u' ' + QChar(bulk.third) : name;
-        if (bulk.third && available >= 3 && bytes[2] != bulk.third)
-            break; // not this command after all: unknown below
-        if (available < bulk.header)
-            return cutShort(bulkName);
-        QList<int> params;
-        for (qsizetype i = bulk.third ? 3 : 2; i < bulk.header; ++i)
-            params << bytes[i];
-        qint64 data = 0;
-        int images = 0;
-        QString meaning;
-        if (code == 'v') {
-            const qint64 width = params[1] + params[2] * 256, height = params[3] + params[4] * 256;
-            data = width * height;
-            meaning = QStringLiteral("raster image %1 x %2 dots, mode %3")
-                          .arg(width * 8)
-                          .arg(height)
-                          .arg(params[0]);
-        } else if (code == '(') {
-            data = params[0] + params[1] * 256;
-            meaning = QStringLiteral("graphics data, %1 bytes").arg(data);
-        } else if (code == '8') {
-            data = qint64(params[0]) | qint64(params[1]) << 8 | qint64(params[2]) << 16 |
-                   qint64(params[3]) << 24;
-            meaning = QStringLiteral("graphics data, %1 bytes").arg(data);
-        } else {
-            images = params[0];
-            meaning = QStringLiteral("define %1 NV bit images").arg(images);
+    const EscPos::Match match = EscPos::find(bytes, available);
+    if (match.result == EscPos::Match::NeedMore)
+        return cutShort(match.name);
+    const QString intro = EscPos::nameOf(bytes, 1);
+    if (match.result == EscPos::Match::NoRow) {
+        // Every ESC (, GS ( and FS ( command counts its own bytes: one we do not know is still
+        // skipped whole, so that its data is never read as commands.
+        if (bytes[1] == '(' && (bytes[0] == ESC || bytes[0] == GS || bytes[0] == FS)) {
+            const QString name = EscPos::nameOf(bytes, int(qMin<qsizetype>(available, 3)));
+            if (available < 5)
+                return cutShort(name);
+            startData(item(Kind::Unknown, {}, {}, QStringLiteral("unknown %1 command").arg(name)),
+                      5, {EscPos::Data::Rest}, 0, bytes[3] | bytes[4] << 8);
+            return Step::Consumed;
         }
-        startPayload(item(Kind::Command, bulkName, params, meaning), bulk.header, data, images);
-        return Step::Consumed;
-    }
-
-    const Fixed* fixed = fixedFor(first, code);
-    if (!fixed) {
         emitBytes(item(Kind::Unknown, {}, {}, QStringLiteral("unknown %1 command").arg(intro)), 2,
                   out);
         return Step::Consumed;
     }
-    int params = fixed->params;
-    if (first == GS && code == 'V') {
-        if (available < 3)
-            return cutShort(name);
-        params = bytes[2] >= 65 ? 2 : 1; // GS V 65/66 n: feed, then cut
+    QList<int> params;
+    for (int i = match.keySize; i < match.header; ++i)
+        params << bytes[i];
+    Item made = item(Kind::Command, match.name, params, {});
+    made.op = EscPos::op(*match.row);
+    made.row = match.row;
+    const EscPos::Data rule = EscPos::data(*match.row);
+    if (rule.kind == EscPos::Data::None) {
+        made.meaning = wordsOf(made, {made.params, match.skip});
+        emitBytes(made, match.header, out);
+    } else {
+        startData(made, match.header, rule, match.skip, match.counted);
     }
-    if (available < 2 + params)
-        return cutShort(name);
-    QList<int> values;
-    for (int i = 0; i < params; ++i)
-        values << bytes[2 + i];
-    emitBytes(item(Kind::Command, QLatin1String(fixed->name), values, fixed->meaning(values)),
-              2 + params, out);
     return Step::Consumed;
 }
 
@@ -456,7 +249,13 @@ Decoder::Step Decoder::run(bool text, bool atEnd, QList<Item>& out)
     if (text) {
         const QString decoded =
             AnsiCodePage::decode(QByteArrayView(m_buffer.constData() + m_at, length), m_codePage);
-        emitBytes(item(Kind::Text, {}, {}, decoded), length, out);
+        Item made = item(Kind::Text, {}, {}, decoded);
+        made.dataLength = length;
+        if (m_keep == Keep::Data) {
+            made.data = m_buffer.mid(m_at, length);
+            made.dataKept = true;
+        }
+        emitBytes(made, length, out);
     } else {
         emitBytes(item(Kind::Unknown, {}, {}, QStringLiteral("unknown bytes")), length, out);
     }
@@ -477,16 +276,13 @@ Decoder::Step Decoder::config(bool atEnd, QList<Item>& out)
             ++partials;
             continue;
         }
+        const Catalogue::Values& layout = t.command->values;
         QList<int> values;
-        for (qsizetype i = 0; i < t.frame.size(); ++i) {
-            if (t.variable & (1u << i))
-                values << std::uint8_t(bytes[i]);
-        }
-        if (t.id == Catalogue::Id::SetId)
-            values.prepend(std::uint8_t(bytes[7])); // the fixed first byte of the six
-        emitBytes(item(Kind::Config, QLatin1String(Catalogue::command(t.id).name), values,
-                       configMeaning(t.id, values)),
-                  t.frame.size(), out);
+        for (qsizetype i = layout.at - layout.lead; i < layout.at + layout.count; ++i)
+            values << std::uint8_t(bytes[i]);
+        emitBytes(
+            item(Kind::Config, QLatin1String(t.command->name), values, layout.describe(values)),
+            t.frame.size(), out);
         return Step::Consumed;
     }
     const QByteArray prefix = Frames::raw(Frames::kConfigPrefix);
@@ -495,8 +291,8 @@ Decoder::Step Decoder::config(bool atEnd, QList<Item>& out)
     if (partials > 0 || (prefixSoFar && available < prefix.size())) {
         if (!atEnd)
             return Step::NeedMore;
-        const QString name = partials == 1 ? QLatin1String(Catalogue::command(partial->id).name)
-                                           : QStringLiteral("config");
+        const QString name =
+            partials == 1 ? QLatin1String(partial->command->name) : QStringLiteral("config");
         emitBytes(
             item(Kind::Truncated, name, {}, QStringLiteral("cut off by the end of the stream")),
             available, out);
@@ -510,65 +306,134 @@ Decoder::Step Decoder::config(bool atEnd, QList<Item>& out)
     return Step::Consumed;
 }
 
-void Decoder::startPayload(Item made, qsizetype header, qint64 payload, int images)
+void Decoder::startData(Item made, qsizetype header, EscPos::Data rule, int skip, qint64 counted)
 {
     made.offset = m_offset;
     made.length = header;
-    made.head = m_buffer.mid(m_at, header);
+    made.head = m_buffer.mid(m_at, qMin(header, kHeadBytes));
     m_at += header;
     m_offset += header;
     m_current = made;
-    m_payloadLeft = payload;
-    m_imagesLeft = images;
-    m_inPayload = true;
+    m_inData = true;
+    m_rule = rule;
+    m_skip = skip;
+    m_declared = -1;
+    m_left = m_blocksLeft = m_taken = 0;
+    m_previous = 0;
+    m_shown.clear();
+    const EscPos::Args args{m_current.params, skip};
+    switch (rule.kind) {
+    case EscPos::Data::Rest:
+        m_declared = counted - args.count();
+        break;
+    case EscPos::Data::Count:
+        m_declared = qMax<qint64>(0, rule.count(args));
+        break;
+    case EscPos::Data::UntilNul:
+        m_most = rule.count(args);
+        break;
+    case EscPos::Data::Blocks:
+        m_blocksLeft = rule.count(args);
+        break;
+    case EscPos::Data::None:
+        break;
+    }
+    m_left = qMax<qint64>(0, m_declared);
+    m_keeping = m_keep == Keep::Data && m_declared <= kKeptData;
+    if (m_keeping && m_declared > 0)
+        m_current.data.reserve(qsizetype(m_declared));
 }
 
-// The data of an image or graphics command: counted, and only its first bytes kept.
-Decoder::Step Decoder::payload(bool atEnd, QList<Item>& out)
+// Takes count bytes into the current command: its data, or a byte that only ends it.
+void Decoder::consume(qsizetype count, bool isData)
 {
-    auto consume = [this](qsizetype count) {
-        const qsizetype room = kHeadBytes - m_current.head.size();
-        if (room > 0)
-            m_current.head.append(m_buffer.constData() + m_at, qMin(room, count));
-        m_current.length += count;
-        m_at += count;
-        m_offset += count;
-    };
-    auto done = [&](Kind kind) {
-        m_current.kind = kind;
-        m_inPayload = false;
-        out << m_current;
-        return Step::Consumed;
-    };
+    const char* from = m_buffer.constData() + m_at;
+    const qsizetype room = kHeadBytes - m_current.head.size();
+    if (room > 0)
+        m_current.head.append(from, qMin(room, count));
+    if (isData) {
+        const qsizetype shown = kShownData - m_shown.size();
+        if (shown > 0)
+            m_shown.append(from, qMin(shown, count));
+        if (m_keeping && m_current.data.size() + count > kKeptData) {
+            m_keeping = false;
+            m_current.data = QByteArray();
+        } else if (m_keeping) {
+            m_current.data.append(from, count);
+        }
+        m_taken += count;
+    }
+    m_current.length += count;
+    m_at += count;
+    m_offset += count;
+}
+
+// The command is whole, or cut off by the end of the stream.
+Decoder::Step Decoder::done(bool cutOff, QList<Item>& out)
+{
+    m_inData = false;
+    m_current.dataLength = m_declared >= 0 ? m_declared : m_taken;
+    m_current.dataKept = m_keeping && !cutOff;
+    if (m_current.row)
+        m_current.meaning =
+            wordsOf(m_current, {m_current.params, m_skip, m_shown, m_current.dataLength});
+    if (cutOff) {
+        m_current.kind = Kind::Truncated;
+        m_current.meaning += cutNote(m_taken, m_declared);
+    }
+    out << m_current;
+    m_current = Item();
+    return Step::Consumed;
+}
+
+// The data of a command, as its row's rule says: counted, only its first bytes kept unless
+// the user of the decoder asked for it whole.
+Decoder::Step Decoder::data(bool atEnd, QList<Item>& out)
+{
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(m_buffer.constData());
     for (;;) {
         const qsizetype available = m_buffer.size() - m_at;
-        if (m_payloadLeft > 0) {
+        if (m_left > 0) {
             if (available == 0)
-                return atEnd ? done(Kind::Truncated) : Step::NeedMore;
-            const qsizetype take = qsizetype(qMin<qint64>(available, m_payloadLeft));
-            consume(take);
-            m_payloadLeft -= take;
-        } else if (m_imagesLeft > 0) {
-            // FS q: each image gives its size in four bytes, then its data.
-            if (available < 4) {
+                return atEnd ? done(true, out) : Step::NeedMore;
+            const qsizetype take = qsizetype(qMin<qint64>(available, m_left));
+            consume(take, true);
+            m_left -= take;
+            continue;
+        }
+        if (m_rule.kind == EscPos::Data::Blocks && m_blocksLeft > 0) {
+            // Each block gives its size in its first bytes, then its data.
+            if (available < m_rule.blockHead) {
                 if (!atEnd)
                     return Step::NeedMore;
-                consume(available);
-                return done(Kind::Truncated);
+                consume(available, true);
+                return done(true, out);
             }
-            const auto* b = reinterpret_cast<const std::uint8_t*>(m_buffer.constData()) + m_at;
-            m_payloadLeft = qint64(b[0] + b[1] * 256) * (b[2] + b[3] * 256) * 8;
-            --m_imagesLeft;
-            consume(4);
-        } else {
-            return done(Kind::Command);
+            m_left = m_rule.blockSize({m_current.params, m_skip}, bytes + m_at);
+            --m_blocksLeft;
+            consume(m_rule.blockHead, true);
+            continue;
         }
+        if (m_rule.kind != EscPos::Data::UntilNul)
+            return done(false, out);
+        // Up to its NUL, or up to a byte it does not take, which is read as what comes next.
+        if (available == 0)
+            return !atEnd ? Step::NeedMore : done(m_taken < m_most, out);
+        const std::uint8_t b = bytes[m_at];
+        if (b == 0) {
+            consume(1, false);
+            return done(false, out);
+        }
+        if (m_taken == m_most || !m_rule.takes({m_current.params, m_skip}, b, m_previous))
+            return done(false, out);
+        consume(1, true);
+        m_previous = b;
     }
 }
 
-QList<Item> decode(QByteArrayView bytes, int codePage)
+QList<Item> decode(QByteArrayView bytes, int codePage, Keep keep)
 {
-    Decoder decoder(codePage);
+    Decoder decoder(codePage, keep);
     QList<Item> items = decoder.feed(bytes);
     items += decoder.finish();
     return items;
@@ -579,7 +444,7 @@ namespace {
 QString hexOf(const Item& item)
 {
     constexpr qsizetype kShown = 16;
-    QString hex = QString::fromLatin1(item.head.left(kShown).toHex(' '));
+    QString hex = QString::fromLatin1(item.head.left(kShown).toHex(' ').toUpper());
     if (item.length > kShown)
         hex += QStringLiteral(" … (%1 bytes)").arg(item.length);
     return hex;
@@ -596,7 +461,47 @@ QString quoted(const QString& text)
     return shown + u'"';
 }
 
+// A character that could move the cursor, set a terminal's title, ring its bell or turn the
+// line around: the C0 and C1 controls, DEL, line and paragraph separators, direction overrides.
+bool drivesTerminal(QChar c)
+{
+    const QChar::Category category = c.category();
+    const char16_t u = c.unicode();
+    return category == QChar::Other_Control || category == QChar::Separator_Line ||
+           category == QChar::Separator_Paragraph || (u >= 0x202A && u <= 0x202E) ||
+           (u >= 0x2066 && u <= 0x2069);
+}
+
+QString printable(const QString& text)
+{
+    if (std::none_of(text.begin(), text.end(), drivesTerminal))
+        return text;
+    QString shown;
+    for (QChar c : text) {
+        if (!drivesTerminal(c))
+            shown += c;
+        else if (c.unicode() < 0x100)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QChar(u'0'));
+        else
+            shown += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QChar(u'0'));
+    }
+    return shown;
+}
+
+QString call(const Item& item)
+{
+    QString call = item.name;
+    for (int p : item.params)
+        call += u' ' + QString::number(p);
+    return call;
+}
+
 } // namespace
+
+int Item::arg(std::string_view name) const
+{
+    return row ? params.value(EscPos::argIndex(*row, name), -1) : -1;
+}
 
 QString describe(const Item& item)
 {
@@ -605,22 +510,21 @@ QString describe(const Item& item)
     case Kind::Text:
         what = quoted(item.meaning);
         break;
-    case Kind::Command: {
-        QString call = item.name;
-        for (int p : item.params)
-            call += u' ' + QString::number(p);
-        what = call + QStringLiteral("  ") + item.meaning;
+    case Kind::Command:
+        what = call(item) + QStringLiteral("  ") + item.meaning;
         break;
-    }
     case Kind::Truncated:
-        what = (item.name.isEmpty() ? QString() : item.name + QStringLiteral("  ")) + item.meaning;
+        what = (item.name.isEmpty() ? QString() : call(item) + QStringLiteral("  ")) + item.meaning;
         break;
     case Kind::Config:
     case Kind::Unknown:
         what = item.meaning;
         break;
     }
-    return QStringLiteral("%1  %2  %3").arg(item.offset, 8).arg(hexOf(item), -26).arg(what);
+    return QStringLiteral("%1  %2  %3")
+        .arg(item.offset, 8)
+        .arg(hexOf(item), -26)
+        .arg(printable(what));
 }
 
 QJsonObject toJson(const Item& item)
@@ -632,13 +536,24 @@ QJsonObject toJson(const Item& item)
                        {"length", item.length},
                        {"kind", QLatin1String(kindName(item.kind))},
                        {"name", item.name},
-                       {"hex", QString::fromLatin1(item.head.toHex(' '))},
+                       {"hex", QString::fromLatin1(item.head.toHex(' ').toUpper())},
                        {"params", params},
                        {"meaning", item.meaning}};
     if (item.length > item.head.size())
         object.insert(QStringLiteral("hexShortened"), true);
     if (item.kind == Kind::Text)
         object.insert(QStringLiteral("text"), item.meaning);
+    if (item.row) {
+        object.insert(QStringLiteral("op"), QLatin1String(EscPos::token(*item.row)));
+        QJsonObject args;
+        for (qsizetype i = 0; i < item.params.size(); ++i) {
+            const std::string_view name = EscPos::argName(*item.row, int(i));
+            args.insert(QLatin1String(name.data(), qsizetype(name.size())), item.params[i]);
+        }
+        object.insert(QStringLiteral("args"), args);
+        if (EscPos::data(*item.row).kind != EscPos::Data::None)
+            object.insert(QStringLiteral("dataLength"), item.dataLength);
+    }
     return object;
 }
 

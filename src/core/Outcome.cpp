@@ -31,6 +31,12 @@ const char* word(Outcome outcome)
         return "declined";
     case Outcome::NoStatus:
         return "no-status";
+    case Outcome::Answered:
+        return "answered";
+    case Outcome::Interrupted:
+        return "interrupted";
+    case Outcome::DryRun:
+        return "dry-run";
     }
     return "unknown";
 }
@@ -38,7 +44,8 @@ const char* word(Outcome outcome)
 bool succeeded(Outcome outcome)
 {
     return outcome == Outcome::Connected || outcome == Outcome::Sent ||
-           outcome == Outcome::Delivered;
+           outcome == Outcome::Delivered || outcome == Outcome::Answered ||
+           outcome == Outcome::DryRun;
 }
 
 QString windowText(Outcome outcome, Catalogue::Id command)
@@ -50,8 +57,7 @@ QString windowText(Outcome outcome, Catalogue::Id command)
         break;
     case Outcome::Delivered:
         // Only the download says so; every other command is silent when it works.
-        if (command == Catalogue::Id::NvDownload)
-            text = Texts::kNvDownloadComplete;
+        text = Catalogue::command(command).words.delivered;
         break;
     case Outcome::InvalidAddress:
         text = Texts::kInvalidCurrentIP;
@@ -68,12 +74,14 @@ QString windowText(Outcome outcome, Catalogue::Id command)
         text = Texts::kTransmitFailed;
         break;
     case Outcome::InvalidInput:
-        if (command == Catalogue::Id::CodePage)
-            text = Texts::kCodePageOutOfRange;
+        text = Catalogue::command(command).words.refused;
         break;
     case Outcome::Sent:
     case Outcome::Declined:
     case Outcome::NoStatus:
+    case Outcome::Answered:
+    case Outcome::Interrupted:
+    case Outcome::DryRun:
         break;
     }
     return text ? QString::fromUtf8(text) : QString();
@@ -81,9 +89,7 @@ QString windowText(Outcome outcome, Catalogue::Id command)
 
 QString confirmation(Catalogue::Id command, const QString& typed)
 {
-    const char* opening = command == Catalogue::Id::SetIp   ? Texts::kAskSetIP
-                          : command == Catalogue::Id::SetId ? Texts::kAskID
-                                                            : nullptr;
+    const char* opening = Catalogue::command(command).words.ask;
     if (!opening)
         return {};
     return QString::fromLatin1(opening) + typed + QStringLiteral("\r\n") +

@@ -19,6 +19,9 @@ enum class Outcome {
     SendFailed,     // the connection failed before the printer had every byte
     Declined,       // the user said No to the question
     NoStatus,       // the printer gave no valid status byte
+    Answered,       // the printer answered every status request with a status byte
+    Interrupted,    // a signal ended the run before this printer was done
+    DryRun,         // nothing was connected: what would be sent was shown
 };
 
 namespace Outcomes {
@@ -30,8 +33,8 @@ bool succeeded(Outcome outcome);
 // What the window tells the user when a command ends so; empty when it says nothing.
 QString windowText(Outcome outcome, Catalogue::Id command = Catalogue::Id::Test);
 
-// The question asked before set-IP or set-ID goes out, with the address or the five parts as
-// the user typed them; empty for the commands that ask nothing.
+// The question asked before a command that asks goes out (set-IP, set-ID), with the address or
+// the five parts as the user typed them; empty for the commands that ask nothing.
 QString confirmation(Catalogue::Id command, const QString& typed);
 
 } // namespace Outcomes

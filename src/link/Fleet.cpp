@@ -41,6 +41,27 @@ void Fleet::stop()
     }
 }
 
+void Fleet::interrupt()
+{
+    m_stopped = true;
+    for (qsizetype index = 0; index < m_slots.size(); ++index) {
+        Slot& slot = m_slots[index];
+        if (std::exchange(slot.reported, true))
+            continue;
+        Result result{index, Outcome::Interrupted, 0, 0, slot.answerMs, {}};
+        if (Connection* connection = std::exchange(slot.connection, nullptr)) {
+            result.bytes = connection->delivery()->acknowledged;
+            result.ms = slot.clock.elapsed();
+            connection->disconnect(this);
+            connection->abort();
+            connection->deleteLater();
+        }
+        ++m_finished;
+        emit finished(result);
+    }
+    m_running = 0;
+}
+
 int Fleet::adaptiveBound(qint64 slowestAnswerMs, int timeoutMs)
 {
     const qint64 bound = qMax<qint64>(kAnswerFloorMs, slowestAnswerMs * kAnswerFactor);

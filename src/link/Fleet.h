@@ -53,6 +53,9 @@ public:
     void start();
     // Ends every printer still being worked on at once, with a reset; no more results come.
     void stop();
+    // Ends the run at once: every printer not done yet, begun or not, is reported Interrupted
+    // with the bytes it had acknowledged, and its connection reset.
+    void interrupt();
     bool isDone() const { return m_finished == m_targets.size(); }
 
     // The work most commands do: send, then close gracefully; the result is Delivered once the

@@ -108,7 +108,7 @@ void Listener::take(Session* session, QByteArrayView bytes)
         dropSave(session);
     for (const Decoding::Item& item : session->decoder.feed(bytes)) {
         // DLE EOT n is answered at once, as a printer does whatever else it is busy with.
-        if (item.kind == Decoding::Kind::Command && item.name == QLatin1String("DLE EOT") &&
+        if (item.kind == Decoding::Kind::Command && item.op == EscPos::Op::RealTimeStatus &&
             item.params.value(0) >= 1 && item.params.value(0) <= 4)
             session->socket->write(
                 QByteArray(1, char(m_options.statusReply[std::size_t(item.params[0] - 1)])));

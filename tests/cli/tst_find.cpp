@@ -5,7 +5,10 @@
 #include <QNetworkInterface>
 #include <QRegularExpression>
 
+#include <fcntl.h>
 #include <memory>
+#include <pty.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -98,10 +101,49 @@ private slots:
         QCOMPARE(r.status, 0);
         QList<QJsonObject> lines = jsonLines(r.out);
         QCOMPARE(lines.size(), 2);
+        QJsonObject found = QJsonDocument::fromJson(R"({"command": "find", "ok": true,
+            "outcome": "connected", "bytes": 0, "message": null, "port": 9100})")
+                                .object();
         for (int i = 0; i < 2; ++i) {
             QVERIFY(lines[i].take("ms").toInteger() >= 0);
-            QCOMPARE(lines[i], (QJsonObject{{"host", kListening[i]}, {"port", 9100}}));
+            found.insert("host", kListening[i]);
+            QCOMPARE(lines[i], found);
         }
+    }
+
+    // Regression: a /16 wrote 1.6 MB of progress to the terminal. Progress is shown on a
+    // terminal only, not a dumb one, at most ten times a second.
+    void progressIsBoundedAndOnlyOnATerminal_data()
+    {
+        QTest::addColumn<QString>("term");
+        QTest::newRow("terminal") << "xterm";
+        QTest::newRow("dumb terminal") << "dumb";
+    }
+    void progressIsBoundedAndOnlyOnATerminal()
+    {
+        QFETCH(QString, term);
+        int master = -1, slave = -1;
+        QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        QProcess process;
+        process.setEnvironment(QProcess::systemEnvironment() << QStringLiteral("TERM=") + term);
+        process.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
+        QElapsedTimer clock;
+        clock.start();
+        // The silent address holds the search for its timeout.
+        process.start(QStringLiteral(CORVANE_CLI), {"find", "-t", "1000", "127.0.0.0/22"});
+        ::close(slave);
+        QVERIFY(process.waitForFinished(kBound));
+        const qint64 ms = clock.elapsed();
+        QByteArray shown;
+        ::fcntl(master, F_SETFL, O_NONBLOCK);
+        char buffer[4096];
+        for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;)
+            shown.append(buffer, got);
+        ::close(master);
+        QVERIFY2(shown.contains("3 printers found among 1022 addresses"), shown.constData());
+        const qsizetype updates = shown.count("\033[K[");
+        QVERIFY2(term == u"dumb" ? updates == 0 : updates >= 1 && updates <= 2 + ms / 100,
+                 qPrintable(QString::number(updates)));
     }
 
     void statusIsShownBesideTheAddress()
@@ -131,8 +173,8 @@ private slots:
              "\"127.0.0.0/15\" holds 131070 addresses, more than a /16; give --force"},
             {"more than a /12 even with --force", "--force 0.0.0.0/0", 2,
              "4294967294 addresses are more than one search takes"},
-            {"printers named as for the other commands", "-H 127.0.0.10", 2,
-             "find searches the RANGE arguments"},
+            {"a range without its first address", "-10.0.0.5", 2,
+             "\"-10.0.0.5\" has no first address before its \"-\""},
             // Without a range the machine's own networks are searched; inside the private
             // namespace there is none but loopback, which is never searched so.
             {"no range, no network but loopback", "", 2, "no IPv4 network but loopback"},

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <csignal>
+
 namespace {
 
 // corvane-cli listen on a free loopback port, with what it was told; stops with the test.
@@ -38,6 +40,7 @@ public:
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     }
     QByteArray out() { return m_process.readAllStandardOutput(); }
+    void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
 
 private:
     QProcess m_process;
@@ -75,6 +78,18 @@ private slots:
         QCOMPARE(saved.readAll(),
                  Catalogue::wire(Catalogue::sends(Catalogue::Id::SetIp,
                                                   Catalogue::IPv4{{192, 168, 123, 200}})));
+    }
+
+    // Regression: SIGTERM and SIGHUP killed the desk printer. Each of the three ends it cleanly,
+    // with the status a shell gives a program a signal ended.
+    void signalsEndItCleanly()
+    {
+        for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            Listen listen({});
+            QVERIFY(!listen.port().isEmpty());
+            listen.signal(signal);
+            QCOMPARE(listen.finish(), 128 + signal);
+        }
     }
 
     // Whatever the tool sends, the desk printer names; none of it is unknown.
@@ -181,13 +196,17 @@ private slots:
         const CliRun r = runCli({"decode", "-"}, capture);
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out,
-                 "       0  1b 40                       ESC @  initialize the printer\n"
+                 "       0  1B 40                       ESC @  initialize the printer\n"
                  "       2  48 69                       \"Hi\"\n"
-                 "       4  1b 70 00 50 50              ESC p 0 80 80  drawer pin 2, on 160 "
+                 "       4  1B 70 00 50 50              ESC p 0 80 80  drawer pin 2, on 160 "
                  "ms, off 160 ms\n"
                  "       9  00                          unknown bytes\n"
-                 "      10  ff                          \"\xc3\xbf\"\n"
-                 "      11  1d                          GS  cut off by the end of the stream\n");
+                 "      10  FF                          \"\xc3\xbf\"\n"
+                 "      11  1D                          GS  cut off by the end of the stream\n");
+        // EBCDIC text that would set the terminal's title, shown escaped instead.
+        const CliRun title = runCli({"decode", "--encoding", "500", "-"},
+                                    QByteArray::fromHex("275af05ed7e6d5c5c42f"));
+        QCOMPARE(title.out, "       0  27 5A F0 5E D7 E6 D5 C5 C4 2F  \"\\x1b]0;PWNED\\x07\"\n");
         const CliRun missing = runCli({"decode", "/nonexistent/capture.bin"});
         QCOMPARE(missing.status, 2);
         QVERIFY2(missing.err.startsWith("corvane-cli: decode: cannot open"),
