@@ -91,8 +91,7 @@ std::optional<QString> NetworkCommands::confirmAndSend(const NetworkChange& chan
     if (!m_view.askYesNo(Outcomes::confirmation(change.command, text)))
         return std::nullopt;
 
-    m_link.Connect_printer();
-    if (!m_state.blnConnected)
+    if (!m_link.Connect_printer())
         return std::nullopt; // the link has told the user why
     if (!m_link.SendData(sends)) {
         m_link.sendFailed();

@@ -18,8 +18,7 @@ PrinterCommands::PrinterCommands(WindowLink& link, FormView& view, FormState& st
 
 void PrinterCommands::connectThenSend(const std::function<Catalogue::Sends()>& build)
 {
-    m_link.Connect_printer();
-    if (!m_state.blnConnected)
+    if (!m_link.Connect_printer())
         return;
     if (!m_link.SendData(build()))
         m_link.sendFailed();
@@ -94,8 +93,7 @@ void PrinterCommands::Command7_Click()
 
 void PrinterCommands::Command6_Click()
 {
-    m_link.Connect_printer();
-    if (!m_state.blnConnected)
+    if (!m_link.Connect_printer())
         return;
 
     const NvImageFile image =

@@ -62,6 +62,7 @@ Connection::Connection(QObject* parent)
 Connection::~Connection()
 {
     if (m_fd != NativeSocket::kInvalid) {
+        takeAcknowledged();
         if (m_delivery->acknowledged < m_delivery->queued)
             m_delivery->failed = true;
         NativeSocket::close(m_fd, true);
@@ -178,25 +179,41 @@ void Connection::writeQueued()
     checkAcknowledged();
 }
 
-// The system tells how much it still holds unacknowledged but raises no event when that
-// changes, so it is looked at again after a short and growing pause until all is acknowledged.
+bool Connection::takeAcknowledged(bool* over)
+{
+    const NativeSocket::Acknowledged told = NativeSocket::acknowledged(m_fd, m_written, m_shutDown);
+    const bool more = told.bytes > m_delivery->acknowledged || (told.fin && !m_finAcknowledged);
+    m_delivery->acknowledged = qMax(m_delivery->acknowledged, told.bytes);
+    m_finAcknowledged = m_finAcknowledged || told.fin;
+    if (over)
+        *over = told.over;
+    return more;
+}
+
+// The system tells how much the printer has acknowledged but raises no event when that
+// changes, so it is looked at again after a short and growing pause until all is acknowledged,
+// our FIN included.
 void Connection::checkAcknowledged()
 {
     if (m_fd == NativeSocket::kInvalid || !m_queue.empty())
         return;
-    const qint64 acknowledged = m_written - NativeSocket::unacknowledged(m_fd);
-    if (acknowledged > m_delivery->acknowledged) {
-        m_delivery->acknowledged = acknowledged;
+    bool over = false;
+    if (takeAcknowledged(&over))
         madeProgress();
-    }
-    if (acknowledged < m_written) {
+    const bool everyByte = m_delivery->acknowledged >= m_written;
+    if (!everyByte || (m_shutDown && !m_finAcknowledged)) {
+        // Nothing reads a socket whose printer has closed its side: its reset is seen here.
+        if (over) {
+            fail(Outcome::SendFailed);
+            return;
+        }
         m_ackTimer.start(m_ackPollMs);
         m_ackPollMs = qMin(m_ackPollMs * 2, kAckPollMaxMs);
-        return;
+    } else {
+        m_stallTimer.stop();
+        m_ackTimer.stop();
     }
-    m_stallTimer.stop();
-    m_ackTimer.stop();
-    if (!m_deliveredSignalled) {
+    if (everyByte && !m_deliveredSignalled) {
         m_deliveredSignalled = true;
         const QPointer<Connection> alive(this);
         emit delivered();
@@ -262,6 +279,8 @@ void Connection::close()
         break;
     }
     m_phase = Phase::Closing;
+    if (!m_stallTimer.isActive())
+        m_stallTimer.start(); // our FIN, too, is to be acknowledged in bounded time
     if (m_queue.empty()) {
         NativeSocket::shutdownSending(m_fd);
         m_shutDown = true;
@@ -274,7 +293,7 @@ void Connection::close()
 void Connection::closeWhenDone()
 {
     if (m_phase != Phase::Closing || !m_shutDown || m_written < m_delivery->queued ||
-        m_delivery->acknowledged < m_written)
+        m_delivery->acknowledged < m_written || !m_finAcknowledged)
         return;
     if (m_peerClosed)
         finish(false);
@@ -310,9 +329,11 @@ void Connection::finish(bool reset)
         timer->stop();
     release(m_readable);
     release(m_writable);
-    // A reset after everything was acknowledged still fails the delivery: a printer that closes
-    // with our bytes unread resets the connection. With nothing ever queued nothing is lost.
-    if (m_delivery->queued > 0 && (m_delivery->acknowledged < m_delivery->queued || hasFailed()))
+    // The system's last word, after a reset too: what the printer acknowledged it has, and a
+    // retry would print it twice.
+    if (m_fd != NativeSocket::kInvalid)
+        takeAcknowledged();
+    if (m_delivery->acknowledged < m_delivery->queued)
         m_delivery->failed = true;
     NativeSocket::close(std::exchange(m_fd, NativeSocket::kInvalid), reset);
     m_queue.clear();

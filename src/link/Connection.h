@@ -37,8 +37,9 @@ class Connection : public QObject, public ByteSink {
 public:
     enum class Phase { Idle, Connecting, Open, Closing, Done };
 
-    // How long bytes not yet delivered may go without any progress before the connection is
-    // given up: a printer that accepts and never reads cannot hold it for ever.
+    // How long bytes not yet delivered, and once closing our FIN, may go without any progress
+    // before the connection is given up: a printer that accepts and never reads, or that
+    // vanishes from the network, cannot hold it (or the end of the program) for ever.
     static constexpr int kStallMs = 30000;
     // Once everything is delivered and our side is shut, how long the printer may take to close
     // its own. Real printers close at once; we do not wait for one that never does.
@@ -100,6 +101,7 @@ private:
     void attemptEnded(NativeSocket::Failure failure);
     void writeQueued();
     void checkAcknowledged();
+    bool takeAcknowledged(bool* over = nullptr);
     void madeProgress();
     void fail(Outcome why);
     void finish(bool reset);
@@ -122,6 +124,7 @@ private:
     qint64 m_written = 0;           // bytes taken by the system
     bool m_peerClosed = false;
     bool m_shutDown = false;
+    bool m_finAcknowledged = false;
     bool m_deliveredSignalled = true;
     std::shared_ptr<Delivery> m_delivery = std::make_shared<Delivery>();
 

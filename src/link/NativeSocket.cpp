@@ -1,6 +1,6 @@
 #include "NativeSocket.h"
 
-// Platform code: Winsock on Windows, BSD sockets elsewhere, SIOCOUTQ on Linux.
+// Platform code: Winsock on Windows, BSD sockets elsewhere, TCP_INFO on Linux.
 #ifdef Q_OS_WIN
 #include <winsock2.h>
 #else
@@ -8,12 +8,12 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_LINUX
-#include <linux/sockios.h>
+#include <cstddef>
+#include <linux/tcp.h>
 #endif
 
 namespace NativeSocket {
@@ -182,17 +182,23 @@ qint64 receive(Handle handle, char* data, qint64 size)
     return wouldBlock(lastError()) ? -1 : -2;
 }
 
-qint64 unacknowledged(Handle handle)
+Acknowledged acknowledged(Handle handle, qint64 written, bool shutDown)
 {
 #ifdef Q_OS_LINUX
-    int queued = 0;
-    if (::ioctl(native(handle), SIOCOUTQ, &queued) != 0)
-        return 0;
-    return qint64(queued);
+    // The count covers the sequence numbers acknowledged: our SYN, the bytes, then our FIN.
+    constexpr std::uint8_t kClosed = 7; // TCP_CLOSE of the system's states
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    if (::getsockopt(native(handle), IPPROTO_TCP, TCP_INFO, &info, &length) == 0 &&
+        length >= offsetof(tcp_info, tcpi_bytes_acked) + sizeof info.tcpi_bytes_acked) {
+        const qint64 sequence = qint64(info.tcpi_bytes_acked) - 1;
+        return {qBound<qint64>(0, sequence, written), shutDown && sequence > written,
+                info.tcpi_state == kClosed};
+    }
 #else
     Q_UNUSED(handle);
-    return 0;
 #endif
+    return {written, shutDown, false};
 }
 
 void shutdownSending(Handle handle)

@@ -30,9 +30,16 @@ qint64 send(Handle handle, const char* data, qint64 size);
 // Bytes read, 0 at the end of the printer's stream, -1 when nothing is there now, -2 on a
 // failure of the connection.
 qint64 receive(Handle handle, char* data, qint64 size);
-// Bytes taken by the system that the printer has not acknowledged yet. Where the system does
-// not tell, 0: bytes taken count as delivered.
-qint64 unacknowledged(Handle handle);
+// What the system tells of the written bytes it took, and of our FIN once sending is shut: how
+// many bytes the printer has acknowledged, whether the FIN too, and whether the connection is over
+// (reset, or given up by the system). It still tells after a reset, until the socket is closed.
+// Where the system does not tell, everything taken counts as acknowledged.
+struct Acknowledged {
+    qint64 bytes = 0;
+    bool fin = false;
+    bool over = false;
+};
+Acknowledged acknowledged(Handle handle, qint64 written, bool shutDown);
 // Sends our FIN: the printer learns that nothing more comes, and can still send.
 void shutdownSending(Handle handle);
 // Closes the socket; with reset, at once and without delivering what is still queued.

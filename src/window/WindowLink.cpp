@@ -78,14 +78,22 @@ WindowLink::Attempt WindowLink::attemptConnection()
             connection && connection->hasFailed() ? connection->failure() : Outcome::TimedOut};
 }
 
-void WindowLink::Connect_printer()
+bool WindowLink::Connect_printer()
 {
+    const bool connectedBefore = m_state.blnConnected;
     const Attempt attempt = attemptConnection();
-    if (attempt.made && !m_state.blnConnected) {
+    if (!attempt.made) {
+        // The refusal's box let events flow: an outer attempt may have connected meanwhile, and
+        // its connection is not this caller's. Busy never sends.
+        return attempt.outcome == Outcome::InvalidAddress && connectedBefore &&
+               m_state.blnConnected;
+    }
+    if (!m_state.blnConnected) {
         report(attempt.outcome);
         Winsock1.Close();
         m_state.blnConnected = false;
     }
+    return m_state.blnConnected;
 }
 
 void WindowLink::cmdConnect_Click()
@@ -93,8 +101,10 @@ void WindowLink::cmdConnect_Click()
     const Attempt attempt = attemptConnection();
     if (!attempt.made)
         return;
+    const bool connected = m_state.blnConnected;
     report(attempt.outcome);
-    if (!m_state.blnConnected) {
+    // Decided before the box: an attempt that connects while "failed" is shown is closed too.
+    if (!connected) {
         Winsock1.Close();
         m_state.blnConnected = false;
     }

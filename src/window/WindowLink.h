@@ -28,8 +28,9 @@ public:
     WindowLink(FormState& state, FormView& view, QObject* parent = nullptr);
 
     // Replaces any open connection by a fresh one to the text of txtCurIP and waits for it up
-    // to 3000 ms. Reports its own failures; blnConnected tells the caller whether to send.
-    void Connect_printer();
+    // to 3000 ms. Reports its own failures. True when the caller is to send: on the fresh
+    // connection, or, refused for an invalid current address, on an earlier one still open.
+    bool Connect_printer();
     // The connection test: the same attempt, and the outcome told to the user either way.
     void cmdConnect_Click();
 

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <QTest>
 
 #include <functional>
 
@@ -12,16 +13,22 @@ struct Answers {
     QStringList questions;
     QList<bool> answers;
     std::function<void(const QString&)> onMessage;
+    // While set, every box stays open, the events flowing as under a modal box, until this holds
+    // or openMs have passed: a user who reads slowly.
+    std::function<bool()> openUntil;
+    int openMs = 10000;
 
     void message(const QString& text)
     {
         messages << text;
         if (onMessage)
             onMessage(text);
+        (void)(openUntil && QTest::qWaitFor(openUntil, openMs));
     }
     bool question(const QString& text)
     {
         questions << text;
+        (void)(openUntil && QTest::qWaitFor(openUntil, openMs));
         return answers.isEmpty() ? true : answers.takeFirst();
     }
 };

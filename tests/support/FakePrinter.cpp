@@ -24,17 +24,48 @@ void resetConnection(QTcpSocket* socket)
 constexpr int kSlowTickMs = 20;
 constexpr qint64 kFloodChunk = 1 << 20;
 
+sockaddr_in socketAddress(const QHostAddress& address, quint16 port)
+{
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(port);
+    where.sin_addr.s_addr = htonl(address.toIPv4Address());
+    return where;
+}
+
 } // namespace
+
+bool FakePrinter::listen(const QHostAddress& address, quint16 port)
+{
+    const int busyMs = m_behaviour.busyMs;
+    if (busyMs > 0)
+        m_server.setListenBacklogSize(0); // one connection the system has completed fills it
+    if (!m_server.listen(address, port) || busyMs <= 0)
+        return m_server.isListening();
+    m_server.pauseAccepting();
+    m_filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const sockaddr_in where = socketAddress(address, port);
+    ::connect(m_filler, reinterpret_cast<const sockaddr*>(&where), sizeof where);
+    QTimer::singleShot(busyMs, this, [this] { m_server.resumeAccepting(); });
+    return true;
+}
 
 FakePrinter::~FakePrinter()
 {
     for (const Connection& c : std::as_const(m_connections))
         delete c.socket;
+    if (m_filler >= 0)
+        ::close(m_filler);
 }
 
 void FakePrinter::accept()
 {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        if (m_filler >= 0) { // first in the queue: ours, not a printer's connection
+            ::close(std::exchange(m_filler, -1));
+            delete socket;
+            continue;
+        }
         socket->setParent(nullptr);
         const int index = int(m_connections.size());
         m_connections.append({socket, {}, false, 0, 0});
@@ -138,10 +169,7 @@ SilentListener::~SilentListener()
 
 bool SilentListener::listen(const QHostAddress& address, quint16 port)
 {
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(port);
-    where.sin_addr.s_addr = htonl(address.toIPv4Address());
+    sockaddr_in where = socketAddress(address, port);
     const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     m_fds.append(server);
     const int on = 1;

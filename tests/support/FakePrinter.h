@@ -29,6 +29,10 @@ public:
         // Answer DLE EOT n with byte n of these, when there are that many; so much later.
         QByteArray statusReplies = {};
         int statusDelayMs = 0;
+        // From listen(), the accept queue is full for so long: a connect request made meanwhile
+        // gets no answer until the system tries it again, 1 s later, then after 1 s or twice as
+        // long each time (the system's choice): at 1 s, 2 s, 3 s, 4 s or at 1 s, 3 s, 7 s.
+        int busyMs = 0;
     };
 
     struct Connection {
@@ -42,10 +46,7 @@ public:
     FakePrinter() { connect(&m_server, &QTcpServer::newConnection, this, &FakePrinter::accept); }
     ~FakePrinter() override;
 
-    bool listen(const QHostAddress& address, quint16 port = 9100)
-    {
-        return m_server.listen(address, port);
-    }
+    bool listen(const QHostAddress& address, quint16 port = 9100);
     quint16 port() const { return m_server.serverPort(); }
     void setBehaviour(const Behaviour& behaviour) { m_behaviour = behaviour; }
     // A printer that stopped reading catches up: the held connections are read from now on, and
@@ -68,6 +69,7 @@ private:
     QList<Connection> m_connections;
     Behaviour m_behaviour;
     QList<int> m_held;
+    int m_filler = -1; // the connection that fills the queue while busy
 };
 
 // Bytes to send that show any byte lost, doubled or moved: the first 256 hold every value.
