@@ -29,11 +29,6 @@ bool isLoneUnknown(std::uint8_t b)
     return !isText(b) && b != US && !EscPos::starts(b);
 }
 
-QString ofOne(const char* text, int n)
-{
-    return QString::fromLatin1(text).arg(n);
-}
-
 QString cutNote(qint64 taken, qint64 declared)
 {
     const qint64 of = declared >= 0 ? declared : taken;
