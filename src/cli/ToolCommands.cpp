@@ -48,12 +48,18 @@ const QList<Cli::ToolCommand>& table()
         {"decode",
          "[FILE|-]",
          "show, command by command, what a capture of a printer's bytes says",
-         {},
+         {{{"render"},
+           "OUT",
+           "draw the receipts as a printer prints them, into OUT.png or OUT.pdf"},
+          {{"paper"}, "MM", "the paper --render draws on: 80 (576 dots, default) or 58 (384)"}},
          runDecode,
          "One line per item: its offset, its bytes in hex (long runs shortened) and what it\n"
          "means; text in the code page of --encoding, by default the locale's Windows code\n"
          "page. --json gives offset, length, kind, name, hex, params and meaning. Without\n"
-         "FILE, standard input."},
+         "FILE, standard input. --render OUT.png draws the paper instead, at 203 dots per\n"
+         "inch: one receipt per cut, as OUT.png, or OUT-1.png, OUT-2.png, ... for several;\n"
+         "OUT.pdf has a page per receipt. The files written are listed on standard output;\n"
+         "what is not drawn, and why, on standard error."},
     };
     return commands;
 }

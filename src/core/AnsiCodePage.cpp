@@ -138,6 +138,13 @@ QString decode(QByteArrayView bytes, int codePage)
     return text;
 }
 
+QString decodeNamed(QByteArrayView bytes, const char* name)
+{
+    // Windows knows its tables by number only.
+    const QByteArrayView named(name);
+    return named.startsWith("CP") ? decode(bytes, QByteArray(named.mid(2)).toInt()) : QString();
+}
+
 int system()
 {
     return int(GetACP());
@@ -221,16 +228,24 @@ QString decode(QByteArrayView bytes, int codePage)
 {
     if (bytes.isEmpty())
         return {};
-    const QByteArray name = "CP" + QByteArray::number(codePage);
+    const QString text = decodeNamed(bytes, ("CP" + QByteArray::number(codePage)).constData());
+    if (!text.isEmpty())
+        return text;
+    QString ascii;
+    for (char c : bytes)
+        ascii += uchar(c) < 0x80 ? QChar(c) : QChar::ReplacementCharacter;
+    return ascii;
+}
+
+QString decodeNamed(QByteArrayView bytes, const char* name)
+{
+    if (bytes.isEmpty())
+        return {};
     const char* const utf16 =
         QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
-    const iconv_t cd = iconv_open(utf16, name.constData());
-    if (cd == iconv_t(-1)) {
-        QString ascii;
-        for (char c : bytes)
-            ascii += uchar(c) < 0x80 ? QChar(c) : QChar::ReplacementCharacter;
-        return ascii;
-    }
+    const iconv_t cd = iconv_open(utf16, name);
+    if (cd == iconv_t(-1))
+        return {};
     char* in = const_cast<char*>(bytes.data());
     size_t inLeft = size_t(bytes.size());
     // One UTF-16 unit per byte at most, and two for the rare character beyond the BMP.
