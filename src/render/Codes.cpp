@@ -204,7 +204,7 @@ Symbol other(int cn, QByteArrayView data, int mode)
     case 50:
         return encode(BARCODE_MAXICODE, data, [mode](zint_symbol& s) {
             s.option_1 = mode >= 2 && mode <= 6 ? mode : 4;
-            s.scale = 1.5f; // about an inch across, as printers draw it
+            s.scale = 0.7f; // about an inch across, as printers draw it
         });
     case 53:
         return encode(BARCODE_AZTEC, data, [](zint_symbol&) {});

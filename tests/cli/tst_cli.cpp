@@ -134,6 +134,8 @@ private slots:
             {"NV file a folder", "nv-download /", 2, "not a regular file"},
             {"print not UTF-8", "print -", 2, "not UTF-8", "\xff\xfe\xfd"},
             {"bad timeout", "-t 0 cut", 2, "--timeout"},
+            {"render to a GIF", "decode --render out.gif", 2, "neither .png nor .pdf"},
+            {"paper of 60 mm", "decode --render out.png --paper 60", 2, "neither 80 nor 58"},
             {"bad line in --hosts", "--hosts - cut", 2, "stdin:3: \"10.0.0\"",
              "127.0.0.1\n# a comment\n10.0.0\n127.0.0.1\n"},
             {"set-ip for two printers", "-H 127.0.0.1 -H 127.0.0.2 --yes set-ip 10.0.0.1", 2,
