@@ -50,7 +50,7 @@ std::unique_ptr<QCoreApplication> application(int& argc, char* argv[])
     // does not need here: that line is no message of ours.
     static const QtMessageHandler previous = qInstallMessageHandler(
         [](QtMsgType type, const QMessageLogContext& where, const QString& text) {
-            if (!text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
+            if (previous && !text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
                 previous(type, where, text);
         });
     return std::make_unique<QGuiApplication>(argc, argv);

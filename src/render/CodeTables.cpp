@@ -2,6 +2,8 @@
 
 #include "core/AnsiCodePage.h"
 
+#include <QHash>
+
 namespace CodeTables {
 
 const char* name(int n)
@@ -85,6 +87,12 @@ const char* name(int n)
 
 Table table(const char* name, int windowsCodePage)
 {
+    // Each table is read through iconv once for the process.
+    static QHash<QByteArray, Table> made;
+    const QByteArray key = name && *name ? QByteArray(name) : QByteArray::number(windowsCodePage);
+    const auto found = made.constFind(key);
+    if (found != made.constEnd())
+        return *found;
     Table chars{};
     for (int b = 0; b < 256; ++b)
         chars[std::size_t(b)] = b < 0x80 ? char32_t(b) : char32_t(0xFFFD);
@@ -99,6 +107,7 @@ Table table(const char* name, int windowsCodePage)
         if (c.size() == 1 && c[0] != QChar::ReplacementCharacter)
             chars[std::size_t(0x80 + b)] = c[0].unicode();
     }
+    made.insert(key, chars);
     return chars;
 }
 

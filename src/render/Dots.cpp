@@ -52,15 +52,20 @@ QImage scaled(const QImage& image, int sx, int sy)
     if (sx == 1 && sy == 1)
         return image;
     QImage out = blank(image.width() * sx, image.height() * sy);
+    const qsizetype line = out.bytesPerLine();
     for (int y = 0; y < image.height(); ++y) {
+        std::uint8_t* first = out.scanLine(y * sy);
         for (int x = 0; x < image.width(); ++x) {
             if (!at(image, x, y))
                 continue;
-            for (int j = 0; j < sy; ++j) {
-                for (int i = 0; i < sx; ++i)
-                    set(out, x * sx + i, y * sy + j);
+            for (int i = 0; i < sx; ++i) {
+                const int t = x * sx + i;
+                first[t >> 3] |= std::uint8_t(0x80 >> (t & 7));
             }
         }
+        // Each dot row is made once, then copied to the rows below it.
+        for (int j = 1; j < sy; ++j)
+            std::copy_n(first, line, out.scanLine(y * sy + j));
     }
     return out;
 }
@@ -100,30 +105,39 @@ void ink(QImage& target, const QImage& source, int x, int y)
 {
     const int top = qMax(0, -y), bottom = qMin(source.height(), target.height() - y);
     const int left = qMax(0, -x), right = qMin(source.width(), target.width() - x);
+    if (right <= left)
+        return;
+    const int bytes = (right + 7) / 8;
+    const auto lastMask = std::uint8_t(0xFF << ((8 - right % 8) % 8));
+    const int shift = x & 7;
+    // Once for the whole image: scanLine() would check for sharing at every row.
+    std::uint8_t* const targetBits = target.bits();
+    const std::uint8_t* const sourceBits = source.constBits();
+    const qsizetype targetLine = target.bytesPerLine(), sourceLine = source.bytesPerLine();
     for (int row = top; row < bottom; ++row) {
-        const std::uint8_t* from = source.constScanLine(row);
-        std::uint8_t* to = target.scanLine(row + y);
-        if ((x & 7) == 0 && left == 0) {
-            // Byte-aligned, the usual case for images: whole bytes at a time.
-            const int whole = right / 8;
-            std::uint8_t* dest = to + x / 8;
-            for (int b = 0; b < whole; ++b)
-                dest[b] |= from[b];
-            for (int i = whole * 8; i < right; ++i) {
-                if ((from[i >> 3] >> (7 - (i & 7))) & 1)
-                    dest[i >> 3] |= std::uint8_t(0x80 >> (i & 7));
+        const std::uint8_t* from = sourceBits + row * sourceLine;
+        std::uint8_t* to = targetBits + (row + y) * targetLine;
+        if (left > 0) {
+            // Off the left edge: rare, a dot at a time.
+            for (int i = left; i < right; ++i) {
+                if ((from[i >> 3] >> (7 - (i & 7))) & 1) {
+                    const int t = i + x;
+                    to[t >> 3] |= std::uint8_t(0x80 >> (t & 7));
+                }
             }
             continue;
         }
-        for (int i = left; i < right; ++i) {
-            if (!from[i >> 3]) {
-                i |= 7;
+        // A byte of the source at a time, shifted onto the two bytes of the target it spans.
+        std::uint8_t* dest = to + x / 8;
+        for (int k = 0; k < bytes; ++k) {
+            std::uint8_t b = from[k];
+            if (k == bytes - 1)
+                b &= lastMask;
+            if (!b)
                 continue;
-            }
-            if ((from[i >> 3] >> (7 - (i & 7))) & 1) {
-                const int t = i + x;
-                to[t >> 3] |= std::uint8_t(0x80 >> (t & 7));
-            }
+            dest[k] |= std::uint8_t(b >> shift);
+            if (shift)
+                dest[k + 1] |= std::uint8_t(b << (8 - shift));
         }
     }
 }

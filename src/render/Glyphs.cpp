@@ -39,7 +39,11 @@ QSize Glyphs::cell(Face face)
     return {12, 24};
 }
 
-Glyphs::Glyphs() = default;
+Glyphs& Glyphs::shared()
+{
+    static Glyphs glyphs;
+    return glyphs;
+}
 
 Glyphs::Font& Glyphs::font(Face face, bool bold)
 {

@@ -16,12 +16,14 @@ public:
     };
     static QSize cell(Face face);
 
-    Glyphs();
+    // One for the process: every printer model draws from the same fonts.
+    static Glyphs& shared();
     QImage glyph(char32_t c, Face face, bool bold);
     // The families drawn with, and what is missing from this machine, for the notes.
     QString missingFonts() const;
 
 private:
+    Glyphs() = default;
     struct Font {
         QFont font;
         qreal baseline = 0; // from the cell's top

@@ -89,7 +89,7 @@ struct Printer::Model {
     Memory ownMemory;
     Memory* memory;
     Printer* owner;
-    Glyphs glyphs;
+    Glyphs& glyphs = Glyphs::shared();
 
     // The paper of this receipt.
     QImage page;
@@ -295,15 +295,26 @@ struct Printer::Model {
         const int shift = qMax(0, justify == 1   ? (room - width) / 2
                                   : justify == 2 ? room - width
                                                  : 0);
-        QImage dots = Dots::blank(room, height);
-        for (const Piece& p : line) {
-            Dots::ink(dots, p.dots, shift + p.x, height - p.dots.height());
-            if (p.underline > 0)
-                Dots::fill(dots, shift + p.x, height - p.underline, p.width, p.underline);
+        auto draw = [&](QImage& on, int x, int top) {
+            for (const Piece& p : line) {
+                Dots::ink(on, p.dots, x + shift + p.x, top + height - p.dots.height());
+                if (p.underline > 0)
+                    Dots::fill(on, x + shift + p.x, top + height - p.underline, p.width,
+                               p.underline);
+            }
+        };
+        if (style.upsideDown) {
+            QImage dots = Dots::blank(room, height);
+            draw(dots, 0, 0);
+            place(Dots::turnedHalf(dots), leftMargin, qMax(feed, height));
+        } else {
+            // Straight onto the paper: most lines are most of the work.
+            this->room(qMax(feed, height));
+            draw(page, leftMargin, y);
+            bottom = qMax(bottom, qMin(page.height(), y + height));
+            used = true;
+            y = qMin(y + qMax(feed, height), kLongestDots);
         }
-        if (style.upsideDown)
-            dots = Dots::turnedHalf(dots);
-        place(dots, leftMargin, qMax(feed, height));
         line.clear();
         lineX = 0;
     }
@@ -329,8 +340,12 @@ struct Printer::Model {
         const int right = (wide ? style.wideRight : style.rightSpacing) * sx;
         Piece piece;
         piece.width = left + cell.width() + right;
-        piece.dots = Dots::blank(piece.width, cell.height());
-        Dots::ink(piece.dots, cell, left, 0);
+        if (left == 0 && right == 0) {
+            piece.dots = cell; // shared with the cache, the usual case
+        } else {
+            piece.dots = Dots::blank(piece.width, cell.height());
+            Dots::ink(piece.dots, cell, left, 0);
+        }
         if (style.reverse)
             piece.dots = Dots::inverted(piece.dots);
         else
