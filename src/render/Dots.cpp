@@ -14,8 +14,11 @@ QImage blank(int width, int height)
 
 QImage fromRows(QByteArrayView data, int width, int height)
 {
-    QImage image = blank(width, height);
     const qsizetype stride = (width + 7) / 8;
+    // No taller than the data fills: a header may claim more than ever comes.
+    height = int(qMin<qsizetype>(
+        height, qMax<qsizetype>(1, (data.size() + stride - 1) / qMax<qsizetype>(stride, 1))));
+    QImage image = blank(width, height);
     for (int y = 0; y < height; ++y) {
         const qsizetype from = y * stride;
         if (from >= data.size())
@@ -32,8 +35,10 @@ QImage fromRows(QByteArrayView data, int width, int height)
 
 QImage fromColumns(QByteArrayView data, int width, int height)
 {
-    QImage image = blank(width, height);
     const qsizetype stride = (height + 7) / 8;
+    width = int(qMin<qsizetype>(
+        width, qMax<qsizetype>(1, (data.size() + stride - 1) / qMax<qsizetype>(stride, 1))));
+    QImage image = blank(width, height);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.data());
     for (int x = 0; x < width; ++x) {
         for (int y = 0; y < height; ++y) {

@@ -19,10 +19,11 @@ inline void set(QImage& image, int x, int y)
     image.scanLine(y)[x >> 3] |= std::uint8_t(0x80 >> (x & 7));
 }
 
-// Rows of (width + 7) / 8 bytes, the leftmost dot in the top bit; bytes that did not come are
-// white.
+// Rows of (width + 7) / 8 bytes, the leftmost dot in the top bit; no more rows than the data
+// begins, and bytes that did not come are white.
 QImage fromRows(QByteArrayView data, int width, int height);
-// Columns of (height + 7) / 8 bytes, the top dot in the top bit.
+// Columns of (height + 7) / 8 bytes, the top dot in the top bit; no more columns than the data
+// begins.
 QImage fromColumns(QByteArrayView data, int width, int height);
 // Each dot sx dots wide and sy tall, as a printer enlarges.
 QImage scaled(const QImage& image, int sx, int sy);

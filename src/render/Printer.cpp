@@ -96,6 +96,7 @@ struct Printer::Model {
     int y = 0;
     int bottom = 0; // the lowest dot row touched
     bool used = false;
+    bool inked = false; // anything drawn on this image of the paper
     int receipts = 0;
     bool split = false;
 
@@ -219,12 +220,19 @@ struct Printer::Model {
     {
         rows = qMin(rows, kLongestDots);
         if (y + rows > kLongestDots && y > 0) {
-            if (!split)
-                note(QStringLiteral("the receipt is longer than %1 m: it goes on in the next "
-                                    "image")
-                         .arg(kLongestDots / (kDotsPerInch / 25.4) / 1000, 0, 'f', 1));
-            split = true;
-            emitPage();
+            if (!inked) {
+                // Metres of blank paper make no image: they are only counted.
+                notDrawn[QStringLiteral("images of blank paper 4 m long")] += 1;
+                page = QImage();
+                y = bottom = 0;
+            } else {
+                if (!split)
+                    note(QStringLiteral("the receipt is longer than %1 m: it goes on in the next "
+                                        "image")
+                             .arg(kLongestDots / (kDotsPerInch / 25.4) / 1000, 0, 'f', 1));
+                split = true;
+                emitPage();
+            }
         }
         const int need = y + rows;
         if (page.isNull() || page.height() < need) {
@@ -255,7 +263,7 @@ struct Printer::Model {
         room(qMax(dots.height(), advanceBy));
         Dots::ink(page, dots, x, y);
         bottom = qMax(bottom, qMin(page.height(), y + dots.height()));
-        used = true;
+        used = inked = true;
         y = qMin(y + advanceBy, kLongestDots);
     }
 
@@ -268,7 +276,7 @@ struct Printer::Model {
             ++receipts;
         page = QImage();
         y = bottom = 0;
-        used = false;
+        used = inked = false;
     }
 
     void endReceipt()
@@ -312,7 +320,7 @@ struct Printer::Model {
             this->room(qMax(feed, height));
             draw(page, leftMargin, y);
             bottom = qMax(bottom, qMin(page.height(), y + height));
-            used = true;
+            used = inked = true;
             y = qMin(y + qMax(feed, height), kLongestDots);
         }
         line.clear();
@@ -497,9 +505,19 @@ struct Printer::Model {
         block(all, what);
     }
 
-    // A stored image's data, from the bytes a define command brought.
-    static QImage image(const QByteArray& data, int width, int height, bool columns)
+    // A stored image's data, from the bytes a define command brought; data shorter than its
+    // size says is drawn as far as it goes, and told.
+    QImage image(const QByteArray& data, int width, int height, bool columns)
     {
+        const qint64 need =
+            columns ? qint64(width) * ((height + 7) / 8) : qint64((width + 7) / 8) * height;
+        if (data.size() < need)
+            note(QStringLiteral("an image of %1 x %2 dots needs %3 bytes, but %4 came: drawn as "
+                                "far as they go")
+                     .arg(width)
+                     .arg(height)
+                     .arg(need)
+                     .arg(data.size()));
         return columns ? Dots::fromColumns(data, width, height)
                        : Dots::fromRows(data, width, height);
     }
@@ -511,8 +529,9 @@ struct Printer::Model {
         const int height = item.arg("yL") | item.arg("yH") << 8;
         const qsizetype plane =
             columns ? qsizetype(width) * ((height + 7) / 8) : qsizetype((width + 7) / 8) * height;
-        QImage all = Dots::blank(width, height);
-        for (qsizetype from = 0; from + 1 <= item.data.size(); from += 1 + plane)
+        // Each colour's plane is inked onto the first: one colour here.
+        QImage all = image(item.data.mid(1, plane), width, height, columns);
+        for (qsizetype from = 1 + plane; from + 1 < item.data.size(); from += 1 + plane)
             Dots::ink(all, image(item.data.mid(from + 1, plane), width, height, columns), 0, 0);
         return all;
     }
