@@ -4,8 +4,10 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Debian 12 package names of everything the build, the program and the tests need (rsvg-convert
-# renders the program's icon from its SVG). A script that needs more appends to this list.
-PACKAGES=(cmake ninja-build g++ qt6-base-dev librsvg2-bin fonts-wqy-microhei iproute2 util-linux)
+# renders the program's icon from its SVG; libzint draws the receipts' codes, in the fonts below,
+# and zbarimg reads them back in the tests). A script that needs more appends to this list.
+PACKAGES=(cmake ninja-build g++ qt6-base-dev librsvg2-bin fonts-wqy-microhei fonts-dejavu-core
+    libzint-dev zbar-tools iproute2 util-linux)
 
 ensure_packages() {
     command -v dpkg-query >/dev/null 2>&1 || return 0 # not Debian: bring them yourself

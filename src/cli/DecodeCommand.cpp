@@ -1,8 +1,12 @@
-// corvane-cli decode: what a capture of a printer's bytes says, command by command.
+// corvane-cli decode: what a capture of a printer's bytes says, command by command, or the
+// receipts it prints.
 #include "ToolCommands.h"
 #include "core/Decoder.h"
+#include "render/Printer.h"
+#include "render/ReceiptFiles.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonDocument>
 
 namespace ToolCommands {
@@ -12,7 +16,39 @@ namespace {
 // A read at a time: a capture of any size is decoded in bounded memory.
 constexpr qint64 kChunk = 1 << 20;
 
+bool wantsRender(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArrayView arg(argv[i]);
+        if (arg == "--render" || arg.startsWith("--render="))
+            return true;
+    }
+    return false;
+}
+
+int paperDots(int paperMm)
+{
+    return paperMm == 58 ? Render::kPaper58 : Render::kPaper80;
+}
+
 } // namespace
+
+std::unique_ptr<QCoreApplication> application(int& argc, char* argv[])
+{
+    if (!wantsRender(argc, argv))
+        return std::make_unique<QCoreApplication>(argc, argv);
+    // Fonts come with a GUI application; the offscreen one needs no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without a session (a root shell, a service) Qt says it has no runtime folder, which it
+    // does not need here: that line is no message of ours.
+    static const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& where, const QString& text) {
+            if (previous && !text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
+                previous(type, where, text);
+        });
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
 
 void printItem(Cli::Context& context, const Decoding::Item& item, int connection)
 {
@@ -42,7 +78,29 @@ int runDecode(Cli::Context& context)
         return context.refuse(
             QStringLiteral("decode: cannot open \"%1\": %2").arg(path, file.errorString()));
 
-    Decoding::Decoder decoder(context.settings.codePage);
+    const Options::Settings& settings = context.settings;
+    const bool rendering = !settings.render.isEmpty();
+    ReceiptFiles files(settings.render, settings.paperMm);
+    Render::Printer printer({paperDots(settings.paperMm), settings.codePage});
+    QString failure;
+    printer.onReceipt = [&](const QImage& receipt) {
+        if (failure.isEmpty())
+            files.add(receipt, &failure);
+    };
+    printer.onNote = [&context](const QString& note) {
+        context.output.err(QStringLiteral("corvane-cli: decode: ") + note);
+    };
+    auto take = [&](const QList<Decoding::Item>& items) {
+        for (const Decoding::Item& item : items) {
+            if (rendering)
+                printer.feed(item);
+            else
+                printItem(context, item, 0);
+        }
+    };
+
+    Decoding::Decoder decoder(settings.codePage,
+                              rendering ? Decoding::Keep::Data : Decoding::Keep::Head);
     for (;;) {
         const QByteArray chunk = file.read(kChunk);
         if (chunk.isEmpty()) {
@@ -53,13 +111,33 @@ int runDecode(Cli::Context& context)
             }
             break;
         }
-        for (const Decoding::Item& item : decoder.feed(chunk))
-            printItem(context, item, 0);
+        take(decoder.feed(chunk));
         if (context.output.kept() != Output::Kept::All)
             return Cli::Ok; // nobody takes the rest; the exit status tells it
     }
-    for (const Decoding::Item& item : decoder.finish())
-        printItem(context, item, 0);
+    take(decoder.finish());
+    if (!rendering)
+        return Cli::Ok;
+    printer.finish();
+    if (failure.isEmpty())
+        files.finish(&failure);
+    if (!failure.isEmpty()) {
+        context.output.err(QStringLiteral("corvane-cli: decode: ") + failure);
+        return Cli::Failed;
+    }
+    if (files.count() == 0) {
+        context.output.err(QStringLiteral("corvane-cli: decode: the capture prints nothing, so "
+                                          "no image was written"));
+        return Cli::Failed;
+    }
+    for (const QString& written : files.written()) {
+        if (settings.json)
+            context.output.out(
+                QJsonDocument(QJsonObject{{"file", written}, {"receipts", files.count()}})
+                    .toJson(QJsonDocument::Compact));
+        else
+            context.output.out(written.toUtf8());
+    }
     return Cli::Ok;
 }
 

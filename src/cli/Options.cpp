@@ -3,6 +3,7 @@
 #include "Cli.h"
 #include "core/Address.h"
 #include "core/AnsiCodePage.h"
+#include "render/ReceiptFiles.h"
 
 #include <QFile>
 
@@ -32,6 +33,9 @@ constexpr Row kRows[] = {
     {Name::Save, 0, "save", "DIR", "write each connection's raw bytes to DIR/connection-NNNN.bin"},
     {Name::StatusReply, 0, "status-reply", "STATE",
      "answer DLE EOT 1 to 4 as a printer %1 (default online)"},
+    {Name::Render, 0, "render", "OUT",
+     "draw the receipts as a printer prints them, into OUT.png or OUT.pdf"},
+    {Name::Paper, 0, "paper", "MM", "the paper --render draws on: 80 (576 dots, default) or 58"},
     {Name::Help, 'h', "help", "", "show this help"},
     {Name::Version, 0, "version", "", "show the version"},
 };
@@ -322,6 +326,18 @@ std::optional<Settings> read(const Line& line, const QString& command, const Tak
         case Name::Save:
             s.saveDir = given.value;
             break;
+        case Name::Render:
+            if (!ReceiptFiles::formatOf(given.value))
+                return refuse(QStringLiteral("%1: %2 ends in neither .png nor .pdf")
+                                  .arg(name, quoted(given.value)));
+            s.render = given.value;
+            break;
+        case Name::Paper:
+            if (given.value != u"80" && given.value != u"58")
+                return refuse(
+                    QStringLiteral("%1: %2 is neither 80 nor 58").arg(name, quoted(given.value)));
+            s.paperMm = given.value.toInt();
+            break;
         case Name::DryRun:
         case Name::Json:
         case Name::Yes:
@@ -341,6 +357,8 @@ std::optional<Settings> read(const Line& line, const QString& command, const Tak
     s.quiet = line.has(Name::Quiet);
     s.status = line.has(Name::Status);
     s.force = line.has(Name::Force);
+    if (line.has(Name::Paper) && s.render.isEmpty())
+        return refuse(QStringLiteral("--paper is for --render"));
     if (!hostGiven && takes.options.contains(Name::Host))
         s.targets << *host(QString::fromLatin1(Defaults::kCurrentAddress));
     return s;

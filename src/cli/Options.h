@@ -35,6 +35,8 @@ enum class Name {
     Count,
     Save,
     StatusReply,
+    Render,
+    Paper,
     Help,
     Version,
 };
@@ -80,6 +82,8 @@ struct Settings {
     int count = 0; // 0: no end
     QString saveDir;
     const PrinterStatus::Simulation* statusReply = nullptr;
+    QString render; // where --render draws the receipts; empty: no drawing
+    int paperMm = 80;
 };
 
 // The words of a command line, split into options and positional words; nothing read yet.

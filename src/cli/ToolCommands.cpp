@@ -56,13 +56,16 @@ const QList<ToolCommand>& table()
         {"decode",
          "[FILE|-]",
          "show, command by command, what a capture of a printer's bytes says",
-         {{Name::Encoding, Name::Json, Name::Help}},
+         {{Name::Encoding, Name::Json, Name::Render, Name::Paper, Name::Help}},
          runDecode,
          "One line per item: its offset, its bytes in hex (long runs shortened) and what it\n"
          "means; text in the code page of --encoding. --json gives offset, length, kind, name,\n"
-         "hex, params and meaning. Without FILE, standard input.",
-         "  0    the capture was read to its end\n"
-         "  1    reading it failed\n",
+         "hex, params and meaning. Without FILE, standard input. --render OUT.png draws the\n"
+         "paper instead, at 203 dots per inch: one receipt per cut, as OUT.png, or OUT-1.png,\n"
+         "OUT-2.png, ... for several; OUT.pdf has a page per receipt. The files written are\n"
+         "listed on standard output; what is not drawn, and why, on standard error.",
+         "  0    the capture was read to its end (and, with --render, drawn)\n"
+         "  1    reading it failed, it prints nothing, or a picture could not be written\n",
          nullptr},
     };
     return commands;

@@ -65,7 +65,7 @@ int run(Output& output)
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = ToolCommands::application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("corvane-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
     Output output;

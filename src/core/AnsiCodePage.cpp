@@ -199,6 +199,13 @@ QString decode(QByteArrayView bytes, int codePage)
     return text;
 }
 
+QString decodeNamed(QByteArrayView bytes, const char* name)
+{
+    // Windows knows its tables by number only.
+    const QByteArrayView named(name);
+    return named.startsWith("CP") ? decode(bytes, QByteArray(named.mid(2)).toInt()) : QString();
+}
+
 int system()
 {
     return int(GetACP());
@@ -336,13 +343,22 @@ QString decode(QByteArrayView bytes, int codePage)
 {
     if (bytes.isEmpty())
         return {};
-    const iconv_t cd = iconv_open(utf16(), iconvName(codePage).constData());
-    if (cd == iconv_t(-1)) {
-        QString ascii;
-        for (char c : bytes)
-            ascii += uchar(c) < 0x80 ? QChar(c) : QChar::ReplacementCharacter;
-        return ascii;
-    }
+    const QString text = decodeNamed(bytes, iconvName(codePage).constData());
+    if (!text.isEmpty())
+        return text;
+    QString ascii;
+    for (char c : bytes)
+        ascii += uchar(c) < 0x80 ? QChar(c) : QChar::ReplacementCharacter;
+    return ascii;
+}
+
+QString decodeNamed(QByteArrayView bytes, const char* name)
+{
+    if (bytes.isEmpty())
+        return {};
+    const iconv_t cd = iconv_open(utf16(), name);
+    if (cd == iconv_t(-1))
+        return {};
     char* in = const_cast<char*>(bytes.data());
     size_t inLeft = size_t(bytes.size());
     // One UTF-16 unit per byte at most, and two for the rare character beyond the BMP.

@@ -32,6 +32,10 @@ QByteArray encode(const QString& text, int codePage, Loss* loss = nullptr);
 // The bytes read in the given code page; a byte or pair it does not define becomes U+FFFD.
 QString decode(QByteArrayView bytes, int codePage);
 
+// The bytes read in a character set by its iconv name ("CP437", "ISO-8859-15"); an empty
+// string when this machine has no converter for it.
+QString decodeNamed(QByteArrayView bytes, const char* name);
+
 // Whether the byte starts a two-byte character in the code page (932, 936, 949, 950).
 bool isLeadByte(std::uint8_t byte, int codePage);
 

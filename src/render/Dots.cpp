@@ -1,0 +1,181 @@
+#include "Dots.h"
+
+#include <algorithm>
+
+namespace Dots {
+
+QImage blank(int width, int height)
+{
+    QImage image(qMax(width, 1), qMax(height, 1), QImage::Format_Mono);
+    image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    image.fill(0);
+    return image;
+}
+
+QImage fromRows(QByteArrayView data, int width, int height)
+{
+    const qsizetype stride = (width + 7) / 8;
+    // No taller than the data fills: a header may claim more than ever comes.
+    height = int(qMin<qsizetype>(
+        height, qMax<qsizetype>(1, (data.size() + stride - 1) / qMax<qsizetype>(stride, 1))));
+    QImage image = blank(width, height);
+    for (int y = 0; y < height; ++y) {
+        const qsizetype from = y * stride;
+        if (from >= data.size())
+            break;
+        const qsizetype take = qMin(stride, data.size() - from);
+        std::copy_n(reinterpret_cast<const std::uint8_t*>(data.data()) + from, take,
+                    image.scanLine(y));
+        // Bits beyond the width are padding, never ink.
+        if (take == stride && width % 8)
+            image.scanLine(y)[stride - 1] &= std::uint8_t(0xFF << (8 - width % 8));
+    }
+    return image;
+}
+
+QImage fromColumns(QByteArrayView data, int width, int height)
+{
+    const qsizetype stride = (height + 7) / 8;
+    width = int(qMin<qsizetype>(
+        width, qMax<qsizetype>(1, (data.size() + stride - 1) / qMax<qsizetype>(stride, 1))));
+    QImage image = blank(width, height);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.data());
+    for (int x = 0; x < width; ++x) {
+        for (int y = 0; y < height; ++y) {
+            const qsizetype at = x * stride + y / 8;
+            if (at >= data.size())
+                return image;
+            if ((bytes[at] >> (7 - y % 8)) & 1)
+                set(image, x, y);
+        }
+    }
+    return image;
+}
+
+QImage scaled(const QImage& image, int sx, int sy)
+{
+    if (sx == 1 && sy == 1)
+        return image;
+    QImage out = blank(image.width() * sx, image.height() * sy);
+    const qsizetype line = out.bytesPerLine();
+    for (int y = 0; y < image.height(); ++y) {
+        std::uint8_t* first = out.scanLine(y * sy);
+        for (int x = 0; x < image.width(); ++x) {
+            if (!at(image, x, y))
+                continue;
+            for (int i = 0; i < sx; ++i) {
+                const int t = x * sx + i;
+                first[t >> 3] |= std::uint8_t(0x80 >> (t & 7));
+            }
+        }
+        // Each dot row is made once, then copied to the rows below it.
+        for (int j = 1; j < sy; ++j)
+            std::copy_n(first, line, out.scanLine(y * sy + j));
+    }
+    return out;
+}
+
+QImage turnedClockwise(const QImage& image)
+{
+    QImage out = blank(image.height(), image.width());
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (at(image, x, y))
+                set(out, image.height() - 1 - y, x);
+        }
+    }
+    return out;
+}
+
+QImage turnedHalf(const QImage& image)
+{
+    QImage out = blank(image.width(), image.height());
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (at(image, x, y))
+                set(out, image.width() - 1 - x, image.height() - 1 - y);
+        }
+    }
+    return out;
+}
+
+QImage inverted(const QImage& image)
+{
+    QImage out = image.copy();
+    out.invertPixels();
+    return out;
+}
+
+void ink(QImage& target, const QImage& source, int x, int y)
+{
+    const int top = qMax(0, -y), bottom = qMin(source.height(), target.height() - y);
+    const int left = qMax(0, -x), right = qMin(source.width(), target.width() - x);
+    if (right <= left)
+        return;
+    const int bytes = (right + 7) / 8;
+    const auto lastMask = std::uint8_t(0xFF << ((8 - right % 8) % 8));
+    const int shift = x & 7;
+    // Once for the whole image: scanLine() would check for sharing at every row.
+    std::uint8_t* const targetBits = target.bits();
+    const std::uint8_t* const sourceBits = source.constBits();
+    const qsizetype targetLine = target.bytesPerLine(), sourceLine = source.bytesPerLine();
+    for (int row = top; row < bottom; ++row) {
+        const std::uint8_t* from = sourceBits + row * sourceLine;
+        std::uint8_t* to = targetBits + (row + y) * targetLine;
+        if (left > 0) {
+            // Off the left edge: rare, a dot at a time.
+            for (int i = left; i < right; ++i) {
+                if ((from[i >> 3] >> (7 - (i & 7))) & 1) {
+                    const int t = i + x;
+                    to[t >> 3] |= std::uint8_t(0x80 >> (t & 7));
+                }
+            }
+            continue;
+        }
+        // A byte of the source at a time, shifted onto the two bytes of the target it spans.
+        std::uint8_t* dest = to + x / 8;
+        for (int k = 0; k < bytes; ++k) {
+            std::uint8_t b = from[k];
+            if (k == bytes - 1)
+                b &= lastMask;
+            if (!b)
+                continue;
+            dest[k] |= std::uint8_t(b >> shift);
+            if (shift)
+                dest[k + 1] |= std::uint8_t(b << (8 - shift));
+        }
+    }
+}
+
+void fill(QImage& target, int x, int y, int width, int height)
+{
+    const int x0 = qMax(0, x), x1 = qMin(target.width(), x + width);
+    const int y0 = qMax(0, y), y1 = qMin(target.height(), y + height);
+    for (int row = y0; row < y1; ++row) {
+        for (int i = x0; i < x1; ++i)
+            set(target, i, row);
+    }
+}
+
+QRect inked(const QImage& image)
+{
+    int left = image.width(), right = -1, top = image.height(), bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const std::uint8_t* line = image.constScanLine(y);
+        for (int x = 0; x < image.width(); ++x) {
+            if (!line[x >> 3]) {
+                x |= 7;
+                continue;
+            }
+            if ((line[x >> 3] >> (7 - (x & 7))) & 1) {
+                left = qMin(left, x);
+                right = qMax(right, x);
+                top = qMin(top, y);
+                bottom = qMax(bottom, y);
+            }
+        }
+    }
+    return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+} // namespace Dots

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QImage>
+
+// A printer's dots as a one-bit image: Format_Mono, index 1 black (a dot), 0 white (no dot).
+// Every image the renderer handles is one of these, so ink is a bit and nothing is blurred.
+namespace Dots {
+
+QImage blank(int width, int height);
+
+inline bool at(const QImage& image, int x, int y)
+{
+    return (image.constScanLine(y)[x >> 3] >> (7 - (x & 7))) & 1;
+}
+
+inline void set(QImage& image, int x, int y)
+{
+    image.scanLine(y)[x >> 3] |= std::uint8_t(0x80 >> (x & 7));
+}
+
+// Rows of (width + 7) / 8 bytes, the leftmost dot in the top bit; no more rows than the data
+// begins, and bytes that did not come are white.
+QImage fromRows(QByteArrayView data, int width, int height);
+// Columns of (height + 7) / 8 bytes, the top dot in the top bit; no more columns than the data
+// begins.
+QImage fromColumns(QByteArrayView data, int width, int height);
+// Each dot sx dots wide and sy tall, as a printer enlarges.
+QImage scaled(const QImage& image, int sx, int sy);
+QImage turnedClockwise(const QImage& image);
+QImage turnedHalf(const QImage& image);
+QImage inverted(const QImage& image);
+// Ink of source onto target at x, y; what falls outside is left out.
+void ink(QImage& target, const QImage& source, int x, int y);
+void fill(QImage& target, int x, int y, int width, int height);
+// The smallest rectangle holding every dot; empty for a blank image.
+QRect inked(const QImage& image);
+
+} // namespace Dots
