@@ -40,7 +40,7 @@ QStringList valuesOf(const Options::Row& row)
     if (row.choices)
         return QString::fromLatin1(row.choices).split(u'|');
     const QLatin1String value(row.value);
-    if (value == QLatin1String("FILE"))
+    if (value == QLatin1String("FILE") || value == QLatin1String("OUT"))
         return {QStringLiteral("@files")};
     if (value == QLatin1String("DIR"))
         return {QStringLiteral("@dirs")};

@@ -39,8 +39,15 @@ struct StatusRow {
     int timeout = 1000;
 };
 
+struct CompletionRow {
+    const char* name;
+    const char* typed;
+    const char* offered;
+};
+
 } // namespace
 
+Q_DECLARE_METATYPE(CompletionRow)
 Q_DECLARE_METATYPE(SendRow)
 Q_DECLARE_METATYPE(StatusRow)
 
@@ -384,28 +391,24 @@ private slots:
     // Values are offered where the program has a fixed list, and paths for a file or folder.
     void completionOffersValuesAndPaths_data()
     {
-        QTest::addColumn<QString>("typed");   // after corvane-cli, words split as bash splits
-        QTest::addColumn<QString>("offered"); // sorted, joined by commas
-        QTest::newRow("language") << "language "
-                                  << "ja,ko,zh-hans,zh-hant";
-        QTest::newRow("arm after options") << "-nH 10.0.0.1 arm "
-                                           << "ostrik,velmar";
-        QTest::newRow("one argument only") << "black-mark on "
-                                           << "";
-        QTest::newRow("--status-reply=") << "listen --status-reply = p"
-                                         << "paper-near-end,paper-out";
-        QTest::newRow("a file") << "print "
-                                << "a file,folder";
-        QTest::newRow("a folder") << "listen --save "
-                                  << "folder";
-        QTest::newRow("a number") << "-t "
-                                  << "";
+        // What was typed after corvane-cli, words split as bash splits them, and what is
+        // offered, sorted and joined by commas.
+        addRows<CompletionRow>({
+            {"language", "language ", "ja,ko,zh-hans,zh-hant"},
+            {"arm after options", "-nH 10.0.0.1 arm ", "ostrik,velmar"},
+            {"one argument only", "black-mark on ", ""},
+            {"--status-reply=", "listen --status-reply = p", "paper-near-end,paper-out"},
+            {"--paper", "decode --render r.png --paper ", "58,80"},
+            {"a file", "print ", "a file,folder"},
+            {"a folder", "listen --save ", "folder"},
+            {"a number", "-t ", ""},
+        });
     }
     void completionOffersValuesAndPaths()
     {
-        QFETCH(QString, typed);
-        QFETCH(QString, offered);
-        QCOMPARE(completed(typed).join(u','), offered);
+        QFETCH(CompletionRow, row);
+        QCOMPARE(completed(QString::fromUtf8(row.typed)).join(u','),
+                 QString::fromUtf8(row.offered));
     }
 
     // Output that is lost is no success: a reader that went away is told by the exit status
