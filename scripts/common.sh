@@ -46,6 +46,9 @@ want_packages() {
         echo "Could not install ${missing[*]}; what needs it is skipped." >&2
 }
 
+# The CLI's bash completion is tested as bash-completion loads it.
+PACKAGES+=(bash-completion)
+
 # build DIR [cmake options...]: configures the tree into build/DIR and builds it.
 build() {
     local dir="$ROOT/build/$1"

@@ -35,7 +35,8 @@ constexpr Row kRows[] = {
      "answer DLE EOT 1 to 4 as a printer %1 (default online)"},
     {Name::Render, 0, "render", "OUT",
      "draw the receipts as a printer prints them, into OUT.png or OUT.pdf"},
-    {Name::Paper, 0, "paper", "MM", "the paper --render draws on: 80 (576 dots, default) or 58"},
+    {Name::Paper, 0, "paper", "MM", "the paper --render draws on: 80 (576 dots, default) or 58",
+     "80|58"},
     {Name::Help, 'h', "help", "", "show this help"},
     {Name::Version, 0, "version", "", "show the version"},
 };
@@ -333,7 +334,7 @@ std::optional<Settings> read(const Line& line, const QString& command, const Tak
             s.render = given.value;
             break;
         case Name::Paper:
-            if (given.value != u"80" && given.value != u"58")
+            if (!QString::fromLatin1(row(Name::Paper).choices).split(u'|').contains(given.value))
                 return refuse(
                     QStringLiteral("%1: %2 is neither 80 nor 58").arg(name, quoted(given.value)));
             s.paperMm = given.value.toInt();

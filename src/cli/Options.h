@@ -47,6 +47,9 @@ struct Row {
     const char* word;
     const char* value; // the value's name; empty for a switch
     const char* help;  // "%1" stands for the command's default
+    // The only values it takes, "a|b", for the shell's completion to offer; a FILE, OUT or DIR
+    // value is offered paths.
+    const char* choices = nullptr;
 };
 std::span<const Row> rows();
 const Row& row(Name name);

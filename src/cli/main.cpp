@@ -1,5 +1,6 @@
 // corvane-cli: the words read, the command found and run, and what became of the output.
 #include "Cli.h"
+#include "Completion.h"
 #include "Help.h"
 #include "ToolCommands.h"
 #include "link/Connection.h"
@@ -10,7 +11,10 @@ namespace {
 
 int run(Output& output)
 {
-    const Options::Line line = Options::split(QCoreApplication::arguments().mid(1));
+    const QStringList words = QCoreApplication::arguments().mid(1);
+    if (words.value(0) == QStringView(Completion::kOption))
+        return Completion::run(words.mid(1), output);
+    const Options::Line line = Options::split(words);
     if (!line.error.isEmpty()) {
         output.err(QStringLiteral("corvane-cli: %1; corvane-cli help lists the commands and "
                                   "corvane-cli help COMMAND the options of one")

@@ -4,7 +4,9 @@
 #include "support/FakePrinter.h"
 #include "support/Rows.h"
 
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <csignal>
 #include <memory>
@@ -37,8 +39,15 @@ struct StatusRow {
     int timeout = 1000;
 };
 
+struct CompletionRow {
+    const char* name;
+    const char* typed;
+    const char* offered;
+};
+
 } // namespace
 
+Q_DECLARE_METATYPE(CompletionRow)
 Q_DECLARE_METATYPE(SendRow)
 Q_DECLARE_METATYPE(StatusRow)
 
@@ -50,6 +59,34 @@ class TestCli : public QObject {
     QStringList at(const QStringList& arguments) const
     {
         return onLoopback(QString::number(m_printer->port()), arguments);
+    }
+
+    // What bash offers for what was typed after corvane-cli, the last word being typed: the
+    // completion script as bash-completion loads it, asking this build's corvane-cli, in a
+    // folder that holds "a file" and "folder". "=" is a word of its own, as bash splits it.
+    static QStringList completed(const QString& typed)
+    {
+        QTemporaryDir dir;
+        QFile(dir.filePath("a file")).open(QIODevice::WriteOnly);
+        QDir(dir.path()).mkdir("folder");
+        QProcess bash;
+        bash.setWorkingDirectory(dir.path());
+        bash.start("bash", QStringList{"-c",
+                                       "source /usr/share/bash-completion/bash_completion; "
+                                       "source \"$0\"; cli=$1 COMP_LINE=\"corvane-cli $2\"; "
+                                       "shift 2; COMP_WORDS=(corvane-cli \"$@\") COMP_CWORD=$# "
+                                       "COMP_POINT=${#COMP_LINE}; _comp_corvane_cli \"$cli\"; "
+                                       "printf '%s\\n' \"${COMPREPLY[@]}\"",
+                                       CORVANE_COMPLETION, CORVANE_CLI,
+                                       QString(typed).replace(QStringLiteral(" = "), "=")} +
+                               typed.split(u' '));
+        bash.closeWriteChannel();
+        if (!bash.waitForFinished(kBound) || bash.exitCode() != 0)
+            return {"bash failed:", QString::fromUtf8(bash.readAllStandardError())};
+        QStringList offered = QString::fromUtf8(bash.readAllStandardOutput()).split(u'\n');
+        offered.removeAll(QString());
+        offered.sort();
+        return offered;
     }
 
 private slots:
@@ -307,10 +344,10 @@ private slots:
         QCOMPARE(lines["127.0.2.3"]["bytes"].toInteger(), 0);
     }
 
-    // The manual and each command's help must not fall behind the program, and a command's
-    // help tells what that command takes (regression: decode listed -H, --jobs and --yes, and
-    // find said 1000 in its text and 3000 in its list).
-    void helpAndManualNameEveryCommandAndOption()
+    // The manual, each command's help and the shell's completion must not fall behind the
+    // program, and a command's help tells what that command takes (regression: decode listed
+    // -H, --jobs and --yes, and find said 1000 in its text and 3000 in its list).
+    void helpManualAndCompletionNameEveryCommandAndOption()
     {
         QFile file(QStringLiteral(CORVANE_CLI_MAN));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -323,16 +360,23 @@ private slots:
                 helps.insert(QString::fromLatin1(line.trimmed().split(' ').first()), {});
         }
         QCOMPARE(helps.size(), qsizetype(all().size()) + 5);
+        QCOMPARE(completed(""), helps.keys());
         for (auto help = helps.begin(); help != helps.end(); ++help) {
             const CliRun r = runCli({help.key(), "--help"});
             QCOMPARE(r.status, 0);
             help.value() = r.out;
             QVERIFY2(manual.contains(help.key()), qPrintable(help.key()));
+            QStringList options;
             for (const QByteArray& line : r.out.split('\n')) {
                 const QString option =
                     QString::fromLatin1(line.mid(line.indexOf("--")).split(' ')[0]);
                 QVERIFY2(!line.startsWith("  -") || manual.contains(option), qPrintable(option));
+                if (line.startsWith("  -"))
+                    options << option;
             }
+            options.sort();
+            if (help.key() != u"help")
+                QCOMPARE(completed(help.key() + " --"), options);
         }
         QVERIFY(helps["find"].contains("(default 1000)") &&
                 helps["find"].contains("(default 256)"));
@@ -342,6 +386,29 @@ private slots:
         for (const char* told : {"--yes", "1F 1B 1F 91 00 49 50 C0 A8 7B C8", "exactly one",
                                  "Change 192.168.123.100 to 192.168.123.200?"})
             QVERIFY2(helps["set-ip"].contains(told), told);
+    }
+
+    // Values are offered where the program has a fixed list, and paths for a file or folder.
+    void completionOffersValuesAndPaths_data()
+    {
+        // What was typed after corvane-cli, words split as bash splits them, and what is
+        // offered, sorted and joined by commas.
+        addRows<CompletionRow>({
+            {"language", "language ", "ja,ko,zh-hans,zh-hant"},
+            {"arm after options", "-nH 10.0.0.1 arm ", "ostrik,velmar"},
+            {"one argument only", "black-mark on ", ""},
+            {"--status-reply=", "listen --status-reply = p", "paper-near-end,paper-out"},
+            {"--paper", "decode --render r.png --paper ", "58,80"},
+            {"a file", "print ", "a file,folder"},
+            {"a folder", "listen --save ", "folder"},
+            {"a number", "-t ", ""},
+        });
+    }
+    void completionOffersValuesAndPaths()
+    {
+        QFETCH(CompletionRow, row);
+        QCOMPARE(completed(QString::fromUtf8(row.typed)).join(u','),
+                 QString::fromUtf8(row.offered));
     }
 
     // Output that is lost is no success: a reader that went away is told by the exit status

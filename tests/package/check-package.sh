@@ -143,6 +143,8 @@ if [ -e "$root/usr/bin/corvane-cli" ]; then
     else
         fail "corvane-cli --version failed with status $?"
     fi
+    [ -f "$root/usr/share/bash-completion/completions/corvane-cli" ] ||
+        fail "the package lacks corvane-cli's bash completion"
 fi
 
 if [ "$failures" -ne 0 ]; then
