@@ -9,7 +9,9 @@ namespace StatusQuery {
 // The work for a fleet. Each answer is awaited at most replyTimeoutMs. It finishes Delivered
 // with the four bytes when each is a status byte, and NoStatus with what came when an answer
 // is missing (silence, a close, a reset) or is no status byte, which is then the last byte.
+// To identify, after the four it asks GS I for the maker, model, firmware and serial number, in
+// that order and until one goes unanswered, and puts each answer (5F, text, 00) behind them.
 // The connection is left open.
-Fleet::Work work(int replyTimeoutMs);
+Fleet::Work work(int replyTimeoutMs, bool identify = false);
 
 } // namespace StatusQuery

@@ -1,5 +1,7 @@
 #include "core/Catalogue.h"
 #include "core/DefaultPrintText.h"
+#include "core/Frames.h"
+#include "core/PrinterStatus.h"
 #include "support/CliRun.h"
 #include "support/FakePrinter.h"
 #include "support/Rows.h"
@@ -22,11 +24,35 @@ Behaviour answering(const char* hex, int delayMs = 0)
     return {.statusReplies = QByteArray::fromHex(hex), .statusDelayMs = delayMs};
 }
 
+const QByteArray kPaperSensors = QByteArray::fromHex("1D7201");
+
+// A printer in a state listen can be put in: DLE EOT answered as that state, GS r 1 only when
+// it can print (a stopped printer never gets to it), so late or garbled when asked.
+Behaviour inState(const char* state, int lateMs = 0, QByteArray paper = {})
+{
+    const PrinterStatus::Status status =
+        PrinterStatus::simulation(QString::fromLatin1(state))->status;
+    if (paper.isEmpty())
+        paper = QByteArray(1, status.has(PrinterStatus::Condition::PaperNearEnd) ? 0x03 : 0x00);
+    Behaviour printer{.statusReplies = Frames::raw(status.bytes)};
+    if (status.ready())
+        printer.replies = {{kPaperSensors, paper, lateMs}};
+    return printer;
+}
+
 struct SendRow {
     QStringList arguments;
     Id command;
     Input input;
     const char* outcome = "delivered";
+};
+struct ConfirmRow {
+    const char* name;
+    Behaviour printer;
+    QStringList command;
+    const char* outcome;
+    const char* message = nullptr;
+    const char* asked = ""; // after the job and GS r 1, to say why
 };
 struct StatusRow {
     const char* name;
@@ -41,6 +67,7 @@ struct StatusRow {
 
 Q_DECLARE_METATYPE(SendRow)
 Q_DECLARE_METATYPE(StatusRow)
+Q_DECLARE_METATYPE(ConfirmRow)
 
 // corvane-cli end to end: the real process against fake printers on loopback.
 class TestCli : public QObject {
@@ -94,8 +121,13 @@ private slots:
              "127.0.0.1\t1F 1B 1F FF 14 0A\n127.0.0.2\t1F 1B 1F FF 14 0A\n"},
             {"dry run asks nothing", "-n set-ip 192.168.1.20", 0,
              "127.0.0.1\t1F 1B 1F 91 00 49 50 C0 A8 01 14\n"},
-            {"dry run of status", "-n status", 0,
-             "127.0.0.1\t10 04 01 10 04 02 10 04 03 10 04 04\n"},
+            {"dry run of status", "-n status --identify", 0,
+             "127.0.0.1\t10 04 01 10 04 02 10 04 03 10 04 04 1D 49 42 1D 49 43 1D 49 41 1D 49 "
+             "44\n"},
+            {"dry run with --confirm", "-n --confirm cut", 0, "127.0.0.1\t1D 56 42 00 1D 72 01\n"},
+            {"--confirm for a command that prints nothing", "--confirm language ja", 2,
+             "language does not take --confirm"},
+            {"--confirm-timeout alone", "--confirm-timeout 50 cut", 2, "is for --confirm"},
             {"the same printer named twice is worked on once",
              "-n -H 127.000.000.001 -H 127.0.0.2 --hosts - cut", 0,
              "127.0.0.1\t1D 56 42 00\n127.0.0.2\t1D 56 42 00\n", "127.0.0.2\n"},
@@ -128,6 +160,118 @@ private slots:
         QCOMPARE(r.out, row.status == 0 ? QByteArray(row.says) : QByteArray());
         QCoreApplication::processEvents(); // a connection made would be accepted by now
         QCOMPARE(m_printer->connectionCount(), 0);
+    }
+
+    // Printed, or why not: GS r 1 behind the job, then DLE EOT 2 and 1 when it is not answered.
+    void confirmTellsWhatBecameOfTheJob_data()
+    {
+        const char* const silent =
+            "no answer to 1D 72 01 within 300 ms; no answer to 10 04 02 within 1000 ms";
+        addRows<ConfirmRow>({
+            {"online", inState("online"), {"cut"}, "printed"},
+            {"paper near end",
+             inState("paper-near-end"),
+             {"drawer"},
+             "printed",
+             "1D 72 01 was answered 03: paper near end"},
+            {"paper out",
+             inState("paper-out"),
+             {"print", "-"},
+             "paper-out",
+             "no answer to 1D 72 01 within 300 ms; 10 04 02 was answered 32: printing stopped by "
+             "paper end",
+             "10 04 02"},
+            {"cover open",
+             inState("cover-open"),
+             {"nv-print"},
+             "cover-open",
+             "no answer to 1D 72 01 within 300 ms; 10 04 02 was answered 16: cover open",
+             "10 04 02"},
+            {"offline",
+             inState("offline"),
+             {"raw", "1b40"},
+             "offline",
+             "no answer to 1D 72 01 within 300 ms; 10 04 02 was answered 12: no cause told; "
+             "10 04 01 was answered 1A: offline",
+             "10 04 02 10 04 01"},
+            {"answers no status", {}, {"cut"}, "no-confirmation", silent, "10 04 02"},
+            {"floods garbage back",
+             {.floodBack = qint64(64) << 20},
+             {"cut"},
+             "no-confirmation",
+             silent,
+             "10 04 02"},
+            {"answers late, within the bound", inState("online", 200), {"cut"}, "printed"},
+            {"answers only after the bound",
+             inState("online", 5000),
+             {"cut"},
+             "no-confirmation",
+             "no answer to 1D 72 01 within 300 ms; 10 04 02 was answered 12: no cause told; "
+             "10 04 01 was answered 12: online",
+             "10 04 02 10 04 01"},
+            // Regression guard: a byte whose fixed bits are wrong is no answer, here no paper end.
+            {"garbage before the answer",
+             inState("online", 0, QByteArray::fromHex("FF1000")),
+             {"cut"},
+             "printed"},
+            {"reads the job, then resets",
+             {.resetAfter = 7},
+             {"cut"},
+             "disconnected",
+             "the connection ended before 1D 72 01 was answered"},
+        });
+    }
+    void confirmTellsWhatBecameOfTheJob()
+    {
+        QFETCH(ConfirmRow, row);
+        m_printer->setBehaviour(row.printer);
+        const CliRun r =
+            runCli(at(QStringList{"--json", "--confirm", "--confirm-timeout", "300", "-t", "1000"} +
+                      row.command),
+                   "Total\n");
+        const bool printed = row.outcome == QLatin1String("printed");
+        QCOMPARE(r.status, printed ? 0 : 1);
+        const QJsonObject line = QJsonDocument::fromJson(r.out).object();
+        QCOMPARE(line["outcome"].toString(), QString::fromLatin1(row.outcome));
+        QCOMPARE(line["ok"].toBool(), printed);
+        QCOMPARE(line["message"].toString(), QString::fromUtf8(row.message));
+        // The wait is bounded: GS r 1's, then each of DLE EOT 2 and 1.
+        QVERIFY2(r.ms < 300 + 2 * 1000 + 1000, qPrintable(QString::number(r.ms)));
+        // Exactly what the dry run shows, then what was asked to say why.
+        const CliRun shown = runCli(at(QStringList{"-n", "--confirm"} + row.command), "Total\n");
+        QTRY_VERIFY_WITH_TIMEOUT(m_printer->closedByClient(0) || row.printer.resetAfter > 0,
+                                 kBound);
+        QCOMPARE(m_printer->bytes(0).toHex(' ').toUpper(),
+                 (shown.out.split('\t').value(1).trimmed() + ' ' + row.asked).trimmed());
+    }
+
+    // A fleet confirms in parallel: the slowest printer sets the time, not their sum.
+    void fleetConfirmsInParallel()
+    {
+        const char* const states[] = {"paper-out", "cover-open", "offline", "online"};
+        std::vector<std::unique_ptr<FakePrinter>> printers;
+        QStringList hosts;
+        for (int i = 0; i < 5; ++i) {
+            const QString host = QStringLiteral("127.0.5.%1").arg(i + 1);
+            hosts << "-H" << host;
+            if (i == 4)
+                continue; // refuses
+            printers.push_back(std::make_unique<FakePrinter>());
+            printers.back()->setBehaviour(inState(states[i]));
+            QVERIFY(printers.back()->listen(QHostAddress(host), m_printer->port()));
+        }
+        m_printer->setBehaviour({}); // answers nothing
+        const CliRun r =
+            runCli(at(hosts + QStringList{"--confirm", "--confirm-timeout", "1000", "cut"}));
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.ms < 1000 + 1000 + 1000, qPrintable(QString::number(r.ms)));
+        QVERIFY2(r.out.startsWith("127.0.5.4\tprinted\t") && r.out.count('\n') == 1,
+                 r.out.constData());
+        for (const char* told :
+             {"127.0.5.1\tpaper-out\t", "127.0.5.2\tcover-open\t", "127.0.5.3\toffline\t",
+              "127.0.5.5\trefused\t", "127.0.0.1\tno-confirmation\t",
+              "6 printers: 1 printed, 5 did not"})
+            QVERIFY2(r.err.contains(QLatin1String(told)), told);
     }
 
     // What the bytes mean is tst_printerstatus's table; here, how the tool waits and reads.
@@ -164,11 +308,19 @@ private slots:
                  QByteArray::fromHex("100401100402100403100404").left(3 * row.requests).toHex(' '));
     }
 
-    // Every line has every key; what a printer that was not reached cannot tell is null.
+    // Every line has every key; what a printer that was not reached cannot tell is null, and
+    // so is what a printer left half said: it was asked nothing more.
     void statusJsonHasEveryConditionAndTheBytes()
     {
-        m_printer->setBehaviour(answering("1A521A1E"));
-        const CliRun r = runCli(at({"--json", "-H", "127.0.0.3", "status"}));
+        Behaviour printer = answering("1A521A1E");
+        const auto info = [](char n) { return QByteArray("\x1dI") + n; };
+        printer.replies = {{info(66), PrinterStatus::infoAnswer("Corvane")},
+                           {info(67), "\x12\x12" + PrinterStatus::infoAnswer("Desk\x1b"), 100},
+                           {info(65), "\x5f"
+                                      "1.0"}};
+        m_printer->setBehaviour(printer);
+        const CliRun r =
+            runCli(at({"--json", "-H", "127.0.0.3", "-t", "500", "status", "--identify"}));
         QCOMPARE(r.status, 1);
         QList<QJsonObject> lines = jsonLines(r.out);
         QCOMPARE(lines.size(), 2);
@@ -182,7 +334,8 @@ private slots:
             "offline": true, "drawer_signal_high": false, "cover_open": false,
             "feed_button": false, "paper_end_stop": false, "error": true, "autocutter_error": true,
             "unrecoverable_error": false, "recoverable_error": false, "paper_near_end": true,
-            "paper_end": false})";
+            "paper_end": false, "maker": "Corvane", "model": "Desk\\x1b", "firmware": null,
+            "serial": null})";
         const QJsonObject answered = QJsonDocument::fromJson(expected).object();
         // Time and acknowledged bytes are as the system tells them.
         for (QJsonObject& line : lines)
@@ -192,8 +345,14 @@ private slots:
         for (const QString& key : answered.keys())
             QVERIFY2(!answered[key].isBool() || key == u"ok" || lines[1][key].isNull(),
                      qPrintable(key));
-        QVERIFY(lines[1]["summary"].isNull() && lines[1]["hex"] == "");
+        QVERIFY(lines[1]["summary"].isNull() && lines[1]["hex"] == "" &&
+                lines[1]["maker"].isNull());
         QCOMPARE(lines[1]["outcome"], "refused");
+        QCOMPARE(m_printer->bytes(0).toHex(' '),
+                 "10 04 01 10 04 02 10 04 03 10 04 04 1d 49 42 1d 49 43 1d 49 41");
+        const CliRun line = runCli(at({"-t", "500", "status", "--identify"}));
+        QCOMPARE(line.out, "127.0.0.1\toffline: error, autocutter error, paper near end; drawer "
+                           "signal low\tmaker Corvane, model Desk\\x1b\n");
     }
 
     // Exit status 0 only when every printer did as told, and for status could print too; one
