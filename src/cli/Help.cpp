@@ -113,8 +113,8 @@ QString printerHelp(const Catalogue::Command& command)
         text += QStringLiteral(
             "--confirm sends GS r 1 (1D 72 01) behind the bytes, which the printer answers once\n"
             "it has worked through them, and waits for the answer at most --confirm-timeout\n"
-            "from the last byte taken. Without it, DLE EOT 2 and then DLE EOT 1 say why, each\n"
-            "within --timeout, 1000 ms at most. Outcomes: printed, paper-out, cover-open,\n"
+            "from the last byte taken. When none comes, DLE EOT 2 and then DLE EOT 1 say why,\n"
+            "each within --timeout, 1000 ms at most. Outcomes: printed, paper-out, cover-open,\n"
             "offline, no-confirmation, disconnected.\n");
     const QString own =
         exits(command.confirms

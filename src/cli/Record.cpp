@@ -1,6 +1,7 @@
 #include "Record.h"
 
 #include "core/Frames.h"
+#include "link/StatusQuery.h"
 
 #include <QJsonDocument>
 
@@ -91,13 +92,12 @@ QString identityText(const QStringList& identity)
     QStringList parts;
     for (qsizetype i = 0; i < identity.size(); ++i) {
         if (!identity[i].isEmpty())
-            parts << QLatin1String(PrinterStatus::identity()[std::size_t(i)].key) + u' ' +
-                         identity[i];
+            parts << QLatin1String(StatusQuery::kIdentity[std::size_t(i)].key) + u' ' + identity[i];
     }
     if (!parts.isEmpty())
         return parts.join(QStringLiteral(", "));
     return QStringLiteral("no identity: no answer to ") +
-           upperHex(Frames::infoRequest(PrinterStatus::identity().front().function));
+           upperHex(Frames::infoRequest(std::uint8_t(StatusQuery::kIdentity.front().function)));
 }
 
 } // namespace
@@ -155,7 +155,7 @@ Record status(const QString& host, const QString& command, const Fleet::Result& 
                   .hex = result.reply.left(kRequests),
                   .asked = true};
     if (identify)
-        record.identity = QStringList(qsizetype(identity().size()));
+        record.identity = QStringList(qsizetype(StatusQuery::kIdentity.size()));
     // A printer that was never reached has no status to tell, only why.
     const bool connected = result.answerMs >= 0 && result.outcome != Outcome::Refused &&
                            result.outcome != Outcome::Interrupted;
@@ -168,7 +168,7 @@ Record status(const QString& host, const QString& command, const Fleet::Result& 
         // Behind the status, each answer to GS I: 5F, the text, 00.
         QByteArray rest = result.reply.mid(kRequests);
         for (qsizetype i = 0; record.identity && i < record.identity->size(); ++i, ++answered) {
-            const qsizetype end = rest.indexOf(char(kInfoEnd));
+            const qsizetype end = rest.indexOf(char(kIdTextEnd));
             if (end < 0)
                 break;
             (*record.identity)[i] = shown(rest.mid(1, end - 1));
@@ -219,7 +219,7 @@ QJsonObject json(const Record& r)
         line.insert(QStringLiteral("port"), r.port);
     if (r.identity) {
         for (qsizetype i = 0; i < r.identity->size(); ++i)
-            line.insert(QLatin1String(PrinterStatus::identity()[std::size_t(i)].key),
+            line.insert(QLatin1String(StatusQuery::kIdentity[std::size_t(i)].key),
                         orNull(r.identity->at(i)));
     }
     if (r.kind == Record::Kind::Status || r.asked) {

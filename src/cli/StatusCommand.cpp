@@ -15,9 +15,9 @@ int runStatus(Cli::Context& context)
     const bool identify = context.settings.identify;
     for (int n = 1; n <= PrinterStatus::kRequests; ++n)
         requests << Frames::statusRequest(std::uint8_t(n));
-    for (const PrinterStatus::InfoRow& info : PrinterStatus::identity()) {
+    for (const StatusQuery::Named& asked : StatusQuery::kIdentity) {
         if (identify)
-            requests << Frames::infoRequest(info.function);
+            requests << Frames::infoRequest(std::uint8_t(asked.function));
     }
     return Runner::run({.kind = Record::Kind::Status,
                         .targets = context.settings.targets,

@@ -69,23 +69,6 @@ std::span<const ConditionRow> conditions()
     return kConditions;
 }
 
-bool isSensorByte(std::uint8_t byte)
-{
-    return (byte & kSensorFixedMask) == kSensorFixedBits;
-}
-
-std::span<const InfoRow> identity()
-{
-    static constexpr InfoRow kIdentity[] = {
-        {66, "maker"}, {67, "model"}, {65, "firmware"}, {68, "serial"}};
-    return kIdentity;
-}
-
-QByteArray infoAnswer(QByteArrayView text)
-{
-    return char(kInfoHeader) + text.toByteArray() + char(kInfoEnd);
-}
-
 bool isStatusByte(std::uint8_t byte)
 {
     return (byte & kFixedMask) == kFixedBits;

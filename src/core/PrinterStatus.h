@@ -9,8 +9,7 @@
 #include <span>
 
 // What a printer answers to the real-time status requests DLE EOT 1 to 4: one byte each, whose
-// fixed bits tell a status byte from anything else; to GS r 1 once it has worked through all
-// that came before; and to GS I with its own names. The bits are named here so that whatever
+// fixed bits tell a status byte from anything else. The bits are named here so that whatever
 // makes such answers, a simulated printer too, builds them from the same definitions.
 namespace PrinterStatus {
 
@@ -35,27 +34,6 @@ inline constexpr std::uint8_t kRecoverableError = 0x40;   // bit 6: recovers by 
 // DLE EOT 4, the roll paper sensors.
 inline constexpr std::uint8_t kPaperNearEnd = 0x0C; // bits 2 and 3
 inline constexpr std::uint8_t kPaperEnd = 0x60;     // bits 5 and 6
-
-// GS r 1, the paper sensors: answered only when the printer gets to it in its queue, after
-// everything sent before it has been worked through. Bits 4 and 7 are never set, so no answer
-// to DLE EOT (bit 4 always set) passes for one.
-inline constexpr std::uint8_t kSensorFixedMask = 0x90;
-inline constexpr std::uint8_t kSensorFixedBits = 0x00;
-inline constexpr std::uint8_t kSensorNearEnd = 0x03;  // bits 0 and 1
-inline constexpr std::uint8_t kSensorPaperEnd = 0x0C; // bits 2 and 3
-bool isSensorByte(std::uint8_t byte);
-
-// GS I n for n from 65 on: the answer is 5F, the text, then 00.
-inline constexpr std::uint8_t kInfoHeader = 0x5F;
-inline constexpr std::uint8_t kInfoEnd = 0x00;
-inline constexpr int kInfoMostText = 80; // a longer answer is not taken as one
-struct InfoRow {
-    std::uint8_t function;
-    const char* key; // the JSON key, and the word before it on the human line
-};
-// The maker, model, firmware version and serial number, in the order they are asked for.
-std::span<const InfoRow> identity();
-QByteArray infoAnswer(QByteArrayView text);
 
 enum class Condition {
     DrawerSignalHigh,
@@ -118,5 +96,19 @@ struct Simulation {
 };
 std::span<const Simulation> simulations();
 const Simulation* simulation(QStringView name);
+
+// The printer's other answers, built from the same status. Each byte of them has fixed bits too,
+// which tell one answer from another in the stream a host reads.
+
+// GS r 1 and GS r 2 (also 49 and 50): one byte, bits 4 and 7 clear.
+inline constexpr std::uint8_t kTransmitFixedMask = 0x90;
+inline constexpr std::uint8_t kTransmitFixedBits = 0x00;
+inline constexpr std::uint8_t kSensorNearEnd = 0x03;  // GS r 1 bits 0 and 1
+inline constexpr std::uint8_t kSensorPaperEnd = 0x0C; // GS r 1 bits 2 and 3
+
+// GS I n: the printer's identity. 65 to 68: a header, the text, and NUL.
+inline constexpr std::uint8_t kIdTextHeader = 0x5F;
+inline constexpr std::uint8_t kIdTextEnd = 0x00;
+inline constexpr int kIdFirmware = 65, kIdMaker = 66, kIdModel = 67, kIdSerial = 68;
 
 } // namespace PrinterStatus

@@ -88,7 +88,7 @@ private:
                 return;
             const auto byte = std::uint8_t(c);
             // Their fixed bits keep the two kinds of answer apart: a late GS r 1 still counts.
-            if (isSensorByte(byte)) {
+            if ((byte & kTransmitFixedMask) == kTransmitFixedBits) {
                 m_answers[0] = c;
                 end(judge(m_answers));
             } else if (m_answers.size() > 1 && m_answers.back() == kUnanswered &&

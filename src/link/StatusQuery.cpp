@@ -27,7 +27,7 @@ public:
              {&Connection::peerClosedSending, &Connection::broken, &Connection::finished})
             connect(connection, gone, this, [this] { stopped(); });
         // A few bytes more than one answer: a printer that says more is not held to it.
-        connection->setReceiveLimit(identify ? PrinterStatus::kInfoMostText + 16 : 16);
+        connection->setReceiveLimit(identify ? kMostText + 16 : 16);
     }
 
     void ask()
@@ -48,14 +48,14 @@ public:
 private:
     void askInfo()
     {
-        const auto identity = PrinterStatus::identity();
-        if (!m_identify || ++m_info == qsizetype(identity.size())) {
+        if (!m_identify || ++m_info == qsizetype(kIdentity.size())) {
             end(Outcome::Delivered);
             return;
         }
         m_connection->takeReceived();
         m_text.clear();
-        if (!m_connection->send(Frames::infoRequest(identity[std::size_t(m_info)].function)))
+        if (!m_connection->send(
+                Frames::infoRequest(std::uint8_t(kIdentity[std::size_t(m_info)].function))))
             end(Outcome::Delivered);
         else if (!m_done)
             m_timer.start();
@@ -66,16 +66,16 @@ private:
     void takeInfo(const QByteArray& got)
     {
         for (const char c : got) {
-            if (m_text.isEmpty() && c != char(PrinterStatus::kInfoHeader))
+            if (m_text.isEmpty() && c != char(PrinterStatus::kIdTextHeader))
                 continue;
             m_text += c;
-            if (c == char(PrinterStatus::kInfoEnd)) {
+            if (c == char(PrinterStatus::kIdTextEnd)) {
                 m_timer.stop();
                 m_reply += m_text;
                 askInfo();
                 return;
             }
-            if (m_text.size() > PrinterStatus::kInfoMostText + 1) {
+            if (m_text.size() > kMostText + 1) {
                 end(Outcome::Delivered);
                 return;
             }

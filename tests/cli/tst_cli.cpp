@@ -249,8 +249,14 @@ private slots:
     {
         Behaviour printer = answering("1A521A1E");
         const auto info = [](char n) { return QByteArray("\x1dI") + n; };
-        printer.replies = {{info(66), PrinterStatus::infoAnswer("Corvane")},
-                           {info(67), "\x12\x12" + PrinterStatus::infoAnswer("Desk\x1b"), 100},
+        printer.replies = {{info(66), QByteArray("\x5f"
+                                                 "Corvane",
+                                                 9)},
+                           {info(67),
+                            QByteArray("\x12\x12\x5f"
+                                       "Desk\x1b",
+                                       9),
+                            100},
                            {info(65), "\x5f"
                                       "1.0"}};
         m_printer->setBehaviour(printer);
