@@ -34,6 +34,8 @@ QString fill(const Options::Row& row, const Options::Takes& takes)
         return help.arg(takes.timeoutMs);
     case Name::Jobs:
         return help.arg(takes.jobs);
+    case Name::ConfirmTimeout:
+        return help.arg(Options::Settings().confirmTimeoutMs);
     case Name::Encoding:
         return help.arg(AnsiCodePage::system());
     case Name::StatusReply: {
@@ -107,9 +109,20 @@ QString printerHelp(const Catalogue::Command& command)
                              .arg(QLatin1String(Defaults::kCurrentAddress), example),
                          window.replace(u'\n', QStringLiteral("\n  ")));
     }
+    if (command.confirms)
+        text += QStringLiteral(
+            "--confirm sends GS r 1 (1D 72 01) behind the bytes, which the printer answers once\n"
+            "it has worked through them, and waits for the answer at most --confirm-timeout\n"
+            "from the last byte taken. When none comes, DLE EOT 2 and then DLE EOT 1 say why,\n"
+            "each within --timeout, 1000 ms at most. Outcomes: printed, paper-out, cover-open,\n"
+            "offline, no-confirmation, disconnected.\n");
     const QString own =
-        exits("  0    every printer succeeded\n"
-              "  1    at least one failed (unreachable, refused, send failed)\n",
+        exits(command.confirms
+                  ? "  0    every printer succeeded (with --confirm: printed)\n"
+                    "  1    at least one failed (unreachable, refused, send failed) or did not\n"
+                    "       print\n"
+                  : "  0    every printer succeeded\n"
+                    "  1    at least one failed (unreachable, refused, send failed)\n",
               command.asks(), "every printer is reported, those not\n       done as interrupted");
     return QStringLiteral("Usage: corvane-cli [options] %1\n%2\nOptions:\n%3\n%4")
         .arg(commandLine(command.name, command.argument), text, options(Cli::takes(command)), own);

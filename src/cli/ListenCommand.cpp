@@ -5,6 +5,7 @@
 #include "link/Listener.h"
 
 #include <QJsonDocument>
+#include <QTimer>
 
 namespace ToolCommands {
 
@@ -46,8 +47,12 @@ int runListen(Cli::Context& context)
     QString why;
     if (!listener.start(&why))
         return context.refuse(QStringLiteral("listen: ") + why);
-    context.output.err(
-        QStringLiteral("listening on %1 port %2").arg(chosen.bind.toString()).arg(listener.port()));
+    // Told from the loop, once the signals are watched: whoever reads it may signal at once.
+    QTimer::singleShot(0, &listener, [&context, &chosen, &listener] {
+        context.output.err(QStringLiteral("listening on %1 port %2")
+                               .arg(chosen.bind.toString())
+                               .arg(listener.port()));
+    });
     // A terminal scrolling slowly must not slow down what a sender sees.
     context.output.writeInBackground();
 

@@ -27,6 +27,10 @@ constexpr Row kRows[] = {
     {Name::Encoding, 0, "encoding", "CP",
      "Windows code page of text, a number or a name (default the locale's: %1)"},
     {Name::Status, 0, "status", "", "also ask each printer found how it is, as status does"},
+    {Name::Confirm, 0, "confirm", "", "wait for the printer to say it has printed, or why not"},
+    {Name::ConfirmTimeout, 0, "confirm-timeout", "MS",
+     "the longest wait for it in milliseconds (default %1)"},
+    {Name::Identify, 0, "identify", "", "also ask its maker, model, firmware and serial number"},
     {Name::Force, 0, "force", "", "search a range of more addresses than a /16 holds"},
     {Name::Bind, 0, "bind", "ADDR", "the address to listen on (default 127.0.0.1)"},
     {Name::Count, 0, "count", "N", "stop after N connections have closed"},
@@ -289,6 +293,10 @@ std::optional<Settings> read(const Line& line, const QString& command, const Tak
             value = number(1, 4096);
             s.jobs = value.value_or(0);
             break;
+        case Name::ConfirmTimeout:
+            value = number(1, 3600000);
+            s.confirmTimeoutMs = value.value_or(0);
+            break;
         case Name::Count:
             value = number(0, 1000000000);
             s.count = value.value_or(0);
@@ -344,6 +352,8 @@ std::optional<Settings> read(const Line& line, const QString& command, const Tak
         case Name::Yes:
         case Name::Quiet:
         case Name::Status:
+        case Name::Confirm:
+        case Name::Identify:
         case Name::Force:
         case Name::Help:
         case Name::Version:
@@ -357,6 +367,10 @@ std::optional<Settings> read(const Line& line, const QString& command, const Tak
     s.yes = line.has(Name::Yes);
     s.quiet = line.has(Name::Quiet);
     s.status = line.has(Name::Status);
+    s.confirm = line.has(Name::Confirm);
+    s.identify = line.has(Name::Identify);
+    if (line.has(Name::ConfirmTimeout) && !s.confirm)
+        return refuse(QStringLiteral("--confirm-timeout is for --confirm: give both"));
     s.force = line.has(Name::Force);
     if (line.has(Name::Paper) && s.render.isEmpty())
         return refuse(QStringLiteral("--paper is for --render"));

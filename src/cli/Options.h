@@ -30,6 +30,9 @@ enum class Name {
     Quiet,
     Encoding,
     Status,
+    Confirm,
+    ConfirmTimeout,
+    Identify,
     Force,
     Bind,
     Count,
@@ -77,6 +80,9 @@ struct Settings {
     bool quiet = false;
     int codePage = 1252; // --encoding, or the system's
     bool status = false;
+    bool confirm = false;
+    int confirmTimeoutMs = 10000;
+    bool identify = false;
     bool force = false;
     QHostAddress bind{QHostAddress::LocalHost};
     int count = 0; // 0: no end

@@ -2,6 +2,7 @@
 // those that ask, then the same sends to every printer.
 #include "Cli.h"
 #include "Runner.h"
+#include "link/Confirmation.h"
 
 namespace Cli {
 
@@ -12,6 +13,8 @@ Options::Takes takes(const Catalogue::Command& command)
         takes.options << Options::Name::Yes;
     if (command.input == Catalogue::Input(Catalogue::Text{}).index())
         takes.options << Options::Name::Encoding;
+    if (command.confirms)
+        takes.options << Options::Name::Confirm << Options::Name::ConfirmTimeout;
     return takes;
 }
 
@@ -36,26 +39,32 @@ int runPrinterCommand(const Catalogue::Command& command, Context& context)
                 return answer;
         }
     }
-    const Catalogue::Sends sends = command.sends(*reading.input);
+    const Catalogue::Sends job = command.sends(*reading.input);
+    const Confirmation::Bounds bounds{settings.confirmTimeoutMs,
+                                      qMin(settings.timeoutMs, Confirmation::Bounds().whyMs)};
+    const Catalogue::Sends sends = settings.confirm ? Confirmation::sends(job) : job;
     const qint64 total = Catalogue::wire(sends).size();
-    return Runner::run({.targets = settings.targets,
-                        .sends = sends,
-                        .work = Fleet::sendAll(sends),
-                        .record =
-                            [&](const Fleet::Target& target, const Fleet::Result& result) {
-                                return Records::sent(target.host, context.command, result, total,
-                                                     command.id);
-                            },
-                        .summary =
-                            [&](const Runner::Tally& tally) {
-                                if (tally.total < 2 || settings.json)
-                                    return QString();
-                                return QStringLiteral("%1 printers: %2 succeeded, %3 failed")
-                                    .arg(tally.total)
-                                    .arg(tally.ok)
-                                    .arg(tally.total - tally.ok);
-                            }},
-                       context);
+    return Runner::run(
+        {.targets = settings.targets,
+         .sends = sends,
+         .work = settings.confirm ? Confirmation::work(job, bounds) : Fleet::sendAll(job),
+         .record =
+             [&](const Fleet::Target& target, const Fleet::Result& result) {
+                 return Records::sent(target.host, context.command, result, total, command.id,
+                                      settings.confirm ? &bounds : nullptr);
+             },
+         .summary =
+             [&](const Runner::Tally& tally) {
+                 if (tally.total < 2 || settings.json)
+                     return QString();
+                 return QString::fromLatin1(settings.confirm
+                                                ? "%1 printers: %2 printed, %3 did not"
+                                                : "%1 printers: %2 succeeded, %3 failed")
+                     .arg(tally.total)
+                     .arg(tally.ok)
+                     .arg(tally.total - tally.ok);
+             }},
+        context);
 }
 
 } // namespace Cli

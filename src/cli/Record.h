@@ -3,6 +3,7 @@
 #include "Output.h"
 #include "core/Outcome.h"
 #include "core/PrinterStatus.h"
+#include "link/Confirmation.h"
 #include "link/Fleet.h"
 
 #include <QByteArray>
@@ -30,6 +31,8 @@ struct Record {
     std::optional<QByteArray> hex = {};
     std::optional<PrinterStatus::Status> status = {}; // every status request answered
     bool asked = false;                               // the status requests were sent
+    // Asked with --identify: the maker, model, firmware and serial, empty where not answered.
+    std::optional<QStringList> identity = {};
     int port = 0;
 
     // A printer that was reached: it accepted and was not cut short.
@@ -40,17 +43,20 @@ struct Record {
 
 namespace Records {
 
-// The record of a printer command's result; total is what it was to be sent.
+// The record of a printer command's result; total is what it was to be sent. With confirm, what
+// the printer answered after the job is told.
 Record sent(const QString& host, const QString& command, const Fleet::Result& result, qint64 total,
-            Catalogue::Id id);
-// The record of what the status requests brought back.
-Record status(const QString& host, const QString& command, const Fleet::Result& result);
+            Catalogue::Id id, const Confirmation::Bounds* confirm = nullptr);
+// The record of what the status requests brought back, and GS I when identify.
+Record status(const QString& host, const QString& command, const Fleet::Result& result,
+              bool identify = false);
 // A dry run's record: what the printer would be sent.
 Record dryRun(const QString& host, const QString& command, Record::Kind kind,
               const QByteArray& wire);
 
 // The keys every line has (host, command, ok, outcome, ms, bytes, message), and those of the
-// kind: every condition (null when unknown), summary and hex for status, port for a search.
+// kind: every condition (null when unknown), summary and hex for status, maker, model, firmware
+// and serial when identified, port for a search.
 QJsonObject json(const Record& record);
 
 // One record a line, as JSON or for a person: data on standard output, failures on standard

@@ -12,15 +12,21 @@ int runStatus(Cli::Context& context)
         return context.refuse(QStringLiteral("status: takes no arguments, but was given \"%1\"")
                                   .arg(context.arguments.join(u' ')));
     Catalogue::Sends requests;
+    const bool identify = context.settings.identify;
     for (int n = 1; n <= PrinterStatus::kRequests; ++n)
         requests << Frames::statusRequest(std::uint8_t(n));
+    for (const StatusQuery::Named& asked : StatusQuery::kIdentity) {
+        if (identify)
+            requests << Frames::infoRequest(std::uint8_t(asked.function));
+    }
     return Runner::run({.kind = Record::Kind::Status,
                         .targets = context.settings.targets,
                         .sends = requests,
-                        .work = StatusQuery::work(context.settings.timeoutMs),
+                        .work = StatusQuery::work(context.settings.timeoutMs, identify),
                         .record =
                             [&](const Fleet::Target& target, const Fleet::Result& result) {
-                                return Records::status(target.host, context.command, result);
+                                return Records::status(target.host, context.command, result,
+                                                       identify);
                             },
                         .notOk = "not ready",
                         .summary =

@@ -29,12 +29,19 @@ const QList<ToolCommand>& table()
          "  0    a printer was found\n"
          "  1    none was\n",
          "what was found so far is shown"},
-        {"status", "", "ask each printer how it is: online, cover, paper, errors", Options::fleet(),
+        {"status",
+         "",
+         "ask each printer how it is: online, cover, paper, errors",
+         {Options::fleet().options + QList<Name>{Name::Identify}},
          runStatus,
          "Sends DLE EOT 1, 2, 3 and 4 (10 04 01 to 10 04 04) one at a time and reads one status\n"
          "byte for each, each read bounded by --timeout. A printer that answered every request\n"
          "ends as answered, one that did not as no-status. --json gives every condition as\n"
-         "true or false (null when unknown), the summary and the bytes as hex.",
+         "true or false (null when unknown), the summary and the bytes as hex. --identify then\n"
+         "asks GS I 66, 67, 65 and 68 (1D 49 42 ...) for the maker, model, firmware and serial\n"
+         "number, each answer read to its 00 within --timeout, until one is not answered; they\n"
+         "follow the status on its line, and in JSON as maker, model, firmware, serial (null\n"
+         "when not told).",
          "  0    every printer answered and is online with paper\n"
          "  1    at least one did not answer, or is offline or out of paper\n",
          "every printer is reported, those not\n       done as interrupted"},

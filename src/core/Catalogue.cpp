@@ -329,21 +329,24 @@ const std::array<Command, 13>& table()
                  "of\n--encoding or, by default, the locale's Windows code page, as the window "
                  "sends.\nCharacters the code page lacks go out as \"?\"; how many is told on "
                  "standard\nerror. Without FILE, the window's test page; - reads standard "
-                 "input."},
+                 "input.",
+             .confirms = true},
             {.id = Id::Cut,
              .name = "cut",
              .argument = "",
              .summary = "feed to the cutting position and cut the paper",
              .input = indexOf<NoInput>(),
              .sends = fixed<Frames::cutPaper>,
-             .read = nothing},
+             .read = nothing,
+             .confirms = true},
             {.id = Id::Drawer,
              .name = "drawer",
              .argument = "",
              .summary = "open the cash drawer",
              .input = indexOf<NoInput>(),
              .sends = fixed<Frames::cashDrawer>,
-             .read = nothing},
+             .read = nothing,
+             .confirms = true},
             {.id = Id::SetIp,
              .name = "set-ip",
              .argument = "A.B.C.D",
@@ -463,7 +466,8 @@ const std::array<Command, 13>& table()
              .summary = "print NV bit image 1, centred",
              .input = indexOf<NoInput>(),
              .sends = fixed<Frames::printNvImage>,
-             .read = nothing},
+             .read = nothing,
+             .confirms = true},
             {.id = Id::Raw,
              .name = "raw",
              .argument = "HEX...",
@@ -473,7 +477,8 @@ const std::array<Command, 13>& table()
              .read = hex,
              .example = "1b40",
              .details = "Each HEX is a run of hex pairs; blanks and colons between them are "
-                        "ignored\n(1b40, \"1d 56 42 00\", 1b:70:00)."},
+                        "ignored\n(1b40, \"1d 56 42 00\", 1b:70:00).",
+             .confirms = true},
         }};
     return commands;
 }

@@ -124,6 +124,8 @@ struct Command {
     Values values = {};
     Wording words = {};
     const char* details = ""; // more for the command's own help
+    // What it sends the printer works through in turn, so GS r 1 behind it tells when it is done.
+    bool confirms = false;
 
     // Asks before it is sent, and so changes one printer at a time.
     bool asks() const { return words.ask != nullptr; }

@@ -69,4 +69,14 @@ QByteArray statusRequest(std::uint8_t n)
     return bytes({DLE, EOT, n});
 }
 
+QByteArray queuedStatusRequest(std::uint8_t n)
+{
+    return bytes({GS, 'r', n});
+}
+
+QByteArray infoRequest(std::uint8_t n)
+{
+    return bytes({GS, 'I', n});
+}
+
 } // namespace Frames

@@ -58,6 +58,10 @@ QByteArray setDefaultCodePage(std::uint8_t codePage);
 
 // DLE EOT n: the printer answers with one status byte at once, whatever it is doing.
 QByteArray statusRequest(std::uint8_t n);
+// GS r n: answered with one byte once the printer has worked through everything before it.
+QByteArray queuedStatusRequest(std::uint8_t n);
+// GS I n: the printer's words about itself.
+QByteArray infoRequest(std::uint8_t n);
 
 template <std::size_t N> QByteArray raw(const std::array<std::uint8_t, N>& bytes)
 {

@@ -37,6 +37,18 @@ const char* word(Outcome outcome)
         return "interrupted";
     case Outcome::DryRun:
         return "dry-run";
+    case Outcome::Printed:
+        return "printed";
+    case Outcome::PaperOut:
+        return "paper-out";
+    case Outcome::CoverOpen:
+        return "cover-open";
+    case Outcome::Offline:
+        return "offline";
+    case Outcome::NoConfirmation:
+        return "no-confirmation";
+    case Outcome::Disconnected:
+        return "disconnected";
     }
     return "unknown";
 }
@@ -45,7 +57,7 @@ bool succeeded(Outcome outcome)
 {
     return outcome == Outcome::Connected || outcome == Outcome::Sent ||
            outcome == Outcome::Delivered || outcome == Outcome::Answered ||
-           outcome == Outcome::DryRun;
+           outcome == Outcome::DryRun || outcome == Outcome::Printed;
 }
 
 QString windowText(Outcome outcome, Catalogue::Id command)
@@ -82,6 +94,12 @@ QString windowText(Outcome outcome, Catalogue::Id command)
     case Outcome::Answered:
     case Outcome::Interrupted:
     case Outcome::DryRun:
+    case Outcome::Printed:
+    case Outcome::PaperOut:
+    case Outcome::CoverOpen:
+    case Outcome::Offline:
+    case Outcome::NoConfirmation:
+    case Outcome::Disconnected:
         break;
     }
     return text ? QString::fromUtf8(text) : QString();

@@ -22,6 +22,13 @@ enum class Outcome {
     Answered,       // the printer answered every status request with a status byte
     Interrupted,    // a signal ended the run before this printer was done
     DryRun,         // nothing was connected: what would be sent was shown
+    // Asked to confirm: what the printer said once it had the job.
+    Printed,        // it worked through the job and has paper
+    PaperOut,       // it is out of paper
+    CoverOpen,      // its cover is open
+    Offline,        // it is offline, or stopped by an error
+    NoConfirmation, // it answered nothing that tells: it may not confirm at all
+    Disconnected,   // the connection ended after the job, before the answer
 };
 
 namespace Outcomes {

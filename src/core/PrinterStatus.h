@@ -97,4 +97,18 @@ struct Simulation {
 std::span<const Simulation> simulations();
 const Simulation* simulation(QStringView name);
 
+// The printer's other answers, built from the same status. Each byte of them has fixed bits too,
+// which tell one answer from another in the stream a host reads.
+
+// GS r 1 and GS r 2 (also 49 and 50): one byte, bits 4 and 7 clear.
+inline constexpr std::uint8_t kTransmitFixedMask = 0x90;
+inline constexpr std::uint8_t kTransmitFixedBits = 0x00;
+inline constexpr std::uint8_t kSensorNearEnd = 0x03;  // GS r 1 bits 0 and 1
+inline constexpr std::uint8_t kSensorPaperEnd = 0x0C; // GS r 1 bits 2 and 3
+
+// GS I n: the printer's identity. 65 to 68: a header, the text, and NUL.
+inline constexpr std::uint8_t kIdTextHeader = 0x5F;
+inline constexpr std::uint8_t kIdTextEnd = 0x00;
+inline constexpr int kIdFirmware = 65, kIdMaker = 66, kIdModel = 67, kIdSerial = 68;
+
 } // namespace PrinterStatus

@@ -136,19 +136,28 @@ void Fleet::report(qsizetype index, Outcome outcome, const QByteArray& reply)
 
 Fleet::Work Fleet::sendAll(const Catalogue::Sends& sends)
 {
+    // Told as soon as it is known: a printer that goes quiet after taking every byte holds up
+    // nothing but its retired connection's close, which the program's end still waits for.
     return [sends](Connection* connection, const Finish& finish) {
+        if (sends.isEmpty()) {
+            finish(Outcome::Connected, {});
+            return;
+        }
         if (!connection->sendAll(sends)) {
             finish(Outcome::SendFailed, {});
             return;
         }
-        const bool nothing = sends.isEmpty();
-        QObject::connect(connection, &Connection::finished, connection,
-                         [connection, finish, nothing] {
-                             if (!connection->delivery()->delivered())
-                                 finish(Outcome::SendFailed, {});
-                             else
-                                 finish(nothing ? Outcome::Connected : Outcome::Delivered, {});
-                         });
-        connection->close();
+        const std::shared_ptr<const Delivery> delivery = connection->delivery();
+        // The acknowledgement may have been seen while the bytes were handed over.
+        if (delivery->delivered()) {
+            finish(Outcome::Delivered, {});
+            return;
+        }
+        const auto tell = [delivery, finish] {
+            finish(delivery->delivered() ? Outcome::Delivered : Outcome::SendFailed, {});
+        };
+        QObject::connect(connection, &Connection::delivered, connection, tell);
+        QObject::connect(connection, &Connection::finished, connection, tell);
+        connection->close(); // our FIN right behind the bytes
     };
 }

@@ -58,8 +58,9 @@ public:
     void interrupt();
     bool isDone() const { return m_finished == m_targets.size(); }
 
-    // The work most commands do: send, then close gracefully; the result is Delivered once the
-    // printer has acknowledged every byte, Connected when there was nothing to send.
+    // The work most commands do: send, then close gracefully; the result is Delivered as soon as
+    // the printer has acknowledged every byte, Connected when there was nothing to send, and the
+    // close goes on in the retired connection.
     static Work sendAll(const Catalogue::Sends& sends);
 
 signals:

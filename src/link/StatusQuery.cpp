@@ -12,27 +12,28 @@ namespace {
 // Lives on the connection it asks, so it goes when the connection goes.
 class Asker : public QObject {
 public:
-    Asker(Connection* connection, Fleet::Finish finish, int replyTimeoutMs)
+    Asker(Connection* connection, Fleet::Finish finish, int replyTimeoutMs, bool identify)
         : QObject(connection)
         , m_connection(connection)
         , m_finish(std::move(finish))
+        , m_identify(identify)
     {
         m_timer.setSingleShot(true);
         m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.setInterval(replyTimeoutMs);
-        connect(&m_timer, &QTimer::timeout, this, [this] { end(Outcome::NoStatus); });
+        connect(&m_timer, &QTimer::timeout, this, [this] { stopped(); });
         connect(connection, &Connection::received, this, [this] { onReceived(); });
         for (auto gone :
              {&Connection::peerClosedSending, &Connection::broken, &Connection::finished})
-            connect(connection, gone, this, [this] { end(Outcome::NoStatus); });
+            connect(connection, gone, this, [this] { stopped(); });
         // A few bytes more than one answer: a printer that says more is not held to it.
-        connection->setReceiveLimit(16);
+        connection->setReceiveLimit(identify ? kMostText + 16 : 16);
     }
 
     void ask()
     {
         if (m_reply.size() == PrinterStatus::kRequests) {
-            end(Outcome::Delivered);
+            askInfo();
             return;
         }
         m_connection->takeReceived(); // what came unasked answers nothing
@@ -45,11 +46,51 @@ public:
     }
 
 private:
+    void askInfo()
+    {
+        if (!m_identify || ++m_info == qsizetype(kIdentity.size())) {
+            end(Outcome::Delivered);
+            return;
+        }
+        m_connection->takeReceived();
+        m_text.clear();
+        if (!m_connection->send(
+                Frames::infoRequest(std::uint8_t(kIdentity[std::size_t(m_info)].function))))
+            end(Outcome::Delivered);
+        else if (!m_done)
+            m_timer.start();
+    }
+
+    // An answer runs from its 5F to its 00; what comes before the 5F is no part of it, and one
+    // longer than a name can be is not taken.
+    void takeInfo(const QByteArray& got)
+    {
+        for (const char c : got) {
+            if (m_text.isEmpty() && c != char(PrinterStatus::kIdTextHeader))
+                continue;
+            m_text += c;
+            if (c == char(PrinterStatus::kIdTextEnd)) {
+                m_timer.stop();
+                m_reply += m_text;
+                askInfo();
+                return;
+            }
+            if (m_text.size() > kMostText + 1) {
+                end(Outcome::Delivered);
+                return;
+            }
+        }
+    }
+
     void onReceived()
     {
         const QByteArray got = m_connection->takeReceived();
         if (m_done || !m_timer.isActive() || got.isEmpty())
             return;
+        if (m_info >= 0) {
+            takeInfo(got);
+            return;
+        }
         m_timer.stop();
         m_reply += got.front();
         if (!PrinterStatus::isStatusByte(std::uint8_t(got.front())))
@@ -57,6 +98,9 @@ private:
         else
             ask();
     }
+
+    // The status is told whether the printer names itself or not.
+    void stopped() { end(m_info < 0 ? Outcome::NoStatus : Outcome::Delivered); }
 
     void end(Outcome outcome)
     {
@@ -72,15 +116,18 @@ private:
     Fleet::Finish m_finish;
     QTimer m_timer;
     QByteArray m_reply;
+    bool m_identify;
+    qsizetype m_info = -1; // which of the identity is asked; -1 while the status is
+    QByteArray m_text;     // of its answer so far
     bool m_done = false;
 };
 
 } // namespace
 
-Fleet::Work work(int replyTimeoutMs)
+Fleet::Work work(int replyTimeoutMs, bool identify)
 {
-    return [replyTimeoutMs](Connection* connection, const Fleet::Finish& finish) {
-        (new Asker(connection, finish, replyTimeoutMs))->ask();
+    return [replyTimeoutMs, identify](Connection* connection, const Fleet::Finish& finish) {
+        (new Asker(connection, finish, replyTimeoutMs, identify))->ask();
     };
 }
 

@@ -1,5 +1,7 @@
 #include "core/Catalogue.h"
 #include "core/DefaultPrintText.h"
+#include "core/Frames.h"
+#include "core/PrinterStatus.h"
 #include "support/CliRun.h"
 #include "support/FakePrinter.h"
 #include "support/Rows.h"
@@ -24,11 +26,35 @@ Behaviour answering(const char* hex, int delayMs = 0)
     return {.statusReplies = QByteArray::fromHex(hex), .statusDelayMs = delayMs};
 }
 
+const QByteArray kPaperSensors = QByteArray::fromHex("1D7201");
+
+// A printer in a state listen can be put in: DLE EOT answered as that state, GS r 1 only when
+// it can print (a stopped printer never gets to it), so late or garbled when asked.
+Behaviour inState(const char* state, int lateMs = 0, QByteArray paper = {})
+{
+    const PrinterStatus::Status status =
+        PrinterStatus::simulation(QString::fromLatin1(state))->status;
+    if (paper.isEmpty())
+        paper = QByteArray(1, status.has(PrinterStatus::Condition::PaperNearEnd) ? 0x03 : 0x00);
+    Behaviour printer{.statusReplies = Frames::raw(status.bytes)};
+    if (status.ready())
+        printer.replies = {{kPaperSensors, paper, lateMs}};
+    return printer;
+}
+
 struct SendRow {
     QStringList arguments;
     Id command;
     Input input;
     const char* outcome = "delivered";
+};
+struct ConfirmRow {
+    const char* name;
+    Behaviour printer;
+    QStringList command;
+    const char* outcome;
+    const char* message = nullptr;
+    const char* asked = ""; // after the job and GS r 1, to say why
 };
 struct StatusRow {
     const char* name;
@@ -50,6 +76,7 @@ struct CompletionRow {
 Q_DECLARE_METATYPE(CompletionRow)
 Q_DECLARE_METATYPE(SendRow)
 Q_DECLARE_METATYPE(StatusRow)
+Q_DECLARE_METATYPE(ConfirmRow)
 
 // corvane-cli end to end: the real process against fake printers on loopback.
 class TestCli : public QObject {
@@ -131,8 +158,13 @@ private slots:
              "127.0.0.1\t1F 1B 1F FF 14 0A\n127.0.0.2\t1F 1B 1F FF 14 0A\n"},
             {"dry run asks nothing", "-n set-ip 192.168.1.20", 0,
              "127.0.0.1\t1F 1B 1F 91 00 49 50 C0 A8 01 14\n"},
-            {"dry run of status", "-n status", 0,
-             "127.0.0.1\t10 04 01 10 04 02 10 04 03 10 04 04\n"},
+            {"dry run of status", "-n status --identify", 0,
+             "127.0.0.1\t10 04 01 10 04 02 10 04 03 10 04 04 1D 49 42 1D 49 43 1D 49 41 1D 49 "
+             "44\n"},
+            {"dry run with --confirm", "-n --confirm cut", 0, "127.0.0.1\t1D 56 42 00 1D 72 01\n"},
+            {"--confirm for a command that prints nothing", "--confirm language ja", 2,
+             "language does not take --confirm"},
+            {"--confirm-timeout alone", "--confirm-timeout 50 cut", 2, "is for --confirm"},
             {"the same printer named twice is worked on once",
              "-n -H 127.000.000.001 -H 127.0.0.2 --hosts - cut", 0,
              "127.0.0.1\t1D 56 42 00\n127.0.0.2\t1D 56 42 00\n", "127.0.0.2\n"},
@@ -165,6 +197,53 @@ private slots:
         QCOMPARE(r.out, row.status == 0 ? QByteArray(row.says) : QByteArray());
         QCoreApplication::processEvents(); // a connection made would be accepted by now
         QCOMPARE(m_printer->connectionCount(), 0);
+    }
+
+    // Printed, or why not: GS r 1 behind the job, then DLE EOT 2 and 1 when it is not answered.
+    void confirmTellsWhatBecameOfTheJob_data()
+    {
+        const QByteArray garbled = QByteArray::fromHex("FF1000"); // then the answer
+        // clang-format off
+        addRows<ConfirmRow>({
+            {"online", inState("online"), {"cut"}, "printed"},
+            {"paper near end", inState("paper-near-end"), {"drawer"}, "printed", "1D 72 01 was answered 03: paper near end"},
+            {"paper out", inState("paper-out"), {"print", "-"}, "paper-out", "10 04 02 was answered 32: printing stopped by paper end", "10 04 02"},
+            {"cover open", inState("cover-open"), {"nv-print"}, "cover-open", "10 04 02 was answered 16: cover open", "10 04 02"},
+            {"offline", inState("offline"), {"raw", "1b40"}, "offline", "10 04 02 was answered 12: no cause told; 10 04 01 was answered 1A: offline", "10 04 02 10 04 01"},
+            {"answers no status", {}, {"cut"}, "no-confirmation", "no answer to 10 04 02 within 1000 ms", "10 04 02"},
+            {"floods garbage back", {.floodBack = qint64(64) << 20}, {"cut"}, "no-confirmation", "no answer to 10 04 02 within 1000 ms", "10 04 02"},
+            {"answers late, within the bound", inState("online", 200), {"cut"}, "printed"},
+            {"answers only after the bound", inState("online", 5000), {"cut"}, "no-confirmation", "10 04 02 was answered 12: no cause told; 10 04 01 was answered 12: online", "10 04 02 10 04 01"},
+            // A byte whose fixed bits are wrong is no answer, here none of paper end.
+            {"garbage before the answer", inState("online", 0, garbled), {"cut"}, "printed"},
+            {"reads the job, then resets", {.resetAfter = 7}, {"cut"}, "disconnected", "the connection ended before 1D 72 01 was answered"},
+        });
+        // clang-format on
+    }
+    void confirmTellsWhatBecameOfTheJob()
+    {
+        QFETCH(ConfirmRow, row);
+        m_printer->setBehaviour(row.printer);
+        const CliRun r =
+            runCli(at(QStringList{"--json", "--confirm", "--confirm-timeout", "300", "-t", "1000"} +
+                      row.command),
+                   "Total\n");
+        const bool printed = row.outcome == QLatin1String("printed");
+        QCOMPARE(r.status, printed ? 0 : 1);
+        const QJsonObject line = QJsonDocument::fromJson(r.out).object();
+        QCOMPARE(line["outcome"].toString(), QString::fromLatin1(row.outcome));
+        QCOMPARE(line["ok"].toBool(), printed);
+        // What was asked to say why follows the silence after GS r 1.
+        const QString why = *row.asked ? "no answer to 1D 72 01 within 300 ms; " : QString();
+        QCOMPARE(line["message"].toString(), row.message ? why + row.message : QString());
+        // The wait is bounded: GS r 1's, then each of DLE EOT 2 and 1.
+        QVERIFY2(r.ms < 300 + 2 * 1000 + 1000, qPrintable(QString::number(r.ms)));
+        // Exactly what the dry run shows, then what was asked to say why.
+        const CliRun shown = runCli(at(QStringList{"-n", "--confirm"} + row.command), "Total\n");
+        QTRY_VERIFY_WITH_TIMEOUT(m_printer->closedByClient(0) || row.printer.resetAfter > 0,
+                                 kBound);
+        QCOMPARE(m_printer->bytes(0).toHex(' ').toUpper(),
+                 (shown.out.split('\t').value(1).trimmed() + ' ' + row.asked).trimmed());
     }
 
     // What the bytes mean is tst_printerstatus's table; here, how the tool waits and reads.
@@ -201,11 +280,25 @@ private slots:
                  QByteArray::fromHex("100401100402100403100404").left(3 * row.requests).toHex(' '));
     }
 
-    // Every line has every key; what a printer that was not reached cannot tell is null.
+    // Every line has every key; what a printer that was not reached cannot tell is null, and
+    // so is what a printer left half said: it was asked nothing more.
     void statusJsonHasEveryConditionAndTheBytes()
     {
-        m_printer->setBehaviour(answering("1A521A1E"));
-        const CliRun r = runCli(at({"--json", "-H", "127.0.0.3", "status"}));
+        Behaviour printer = answering("1A521A1E");
+        const auto info = [](char n) { return QByteArray("\x1dI") + n; };
+        printer.replies = {{info(66), QByteArray("\x5f"
+                                                 "Corvane",
+                                                 9)},
+                           {info(67),
+                            QByteArray("\x12\x12\x5f"
+                                       "Desk\x1b",
+                                       9),
+                            100},
+                           {info(65), "\x5f"
+                                      "1.0"}};
+        m_printer->setBehaviour(printer);
+        const CliRun r =
+            runCli(at({"--json", "-H", "127.0.0.3", "-t", "500", "status", "--identify"}));
         QCOMPARE(r.status, 1);
         QList<QJsonObject> lines = jsonLines(r.out);
         QCOMPARE(lines.size(), 2);
@@ -219,7 +312,8 @@ private slots:
             "offline": true, "drawer_signal_high": false, "cover_open": false,
             "feed_button": false, "paper_end_stop": false, "error": true, "autocutter_error": true,
             "unrecoverable_error": false, "recoverable_error": false, "paper_near_end": true,
-            "paper_end": false})";
+            "paper_end": false, "maker": "Corvane", "model": "Desk\\x1b", "firmware": null,
+            "serial": null})";
         const QJsonObject answered = QJsonDocument::fromJson(expected).object();
         // Time and acknowledged bytes are as the system tells them.
         for (QJsonObject& line : lines)
@@ -229,34 +323,52 @@ private slots:
         for (const QString& key : answered.keys())
             QVERIFY2(!answered[key].isBool() || key == u"ok" || lines[1][key].isNull(),
                      qPrintable(key));
-        QVERIFY(lines[1]["summary"].isNull() && lines[1]["hex"] == "");
+        QVERIFY(lines[1]["summary"].isNull() && lines[1]["hex"] == "" &&
+                lines[1]["maker"].isNull());
         QCOMPARE(lines[1]["outcome"], "refused");
+        QCOMPARE(m_printer->bytes(0).toHex(' '),
+                 "10 04 01 10 04 02 10 04 03 10 04 04 1d 49 42 1d 49 43 1d 49 41");
+        const CliRun line = runCli(at({"-t", "500", "status", "--identify"}));
+        QCOMPARE(line.out, "127.0.0.1\toffline: error, autocutter error, paper near end; drawer "
+                           "signal low\tmaker Corvane, model Desk\\x1b\n");
     }
 
-    // Exit status 0 only when every printer did as told, and for status could print too; one
-    // unreachable is told on standard error, in the window's words.
+    // Exit status 0 only when every printer did as told, for status could print too, and with
+    // --confirm printed; one unreachable is told on standard error, in the window's words. A
+    // fleet confirms in parallel: the slowest sets the time, not their sum.
     void failuresAreToldAndCounted()
     {
-        FakePrinter noPaper;
-        m_printer->setBehaviour(answering("12121212"));
-        noPaper.setBehaviour(answering("12121272"));
+        FakePrinter noPaper, coverOpen;
+        m_printer->setBehaviour(inState("online"));
+        noPaper.setBehaviour(inState("paper-out"));
+        coverOpen.setBehaviour(inState("cover-open"));
         QVERIFY(noPaper.listen(QHostAddress(QStringLiteral("127.0.0.2")), m_printer->port()));
+        QVERIFY(coverOpen.listen(QHostAddress(QStringLiteral("127.0.0.4")), m_printer->port()));
         QCOMPARE(runCli(at({"-H", "127.0.0.1", "status"})).status, 0);
         const QStringList three = {"-H", "127.0.0.2", "-H", "127.0.0.3"};
         const CliRun cut = runCli(at(three + QStringList{"cut"}));
         const CliRun status = runCli(at(three + QStringList{"status"}));
+        const CliRun confirm = runCli(at(three + QStringList{"-H", "127.0.0.4", "--confirm",
+                                                             "--confirm-timeout", "1000", "cut"}));
         QCOMPARE(cut.status, 1);
         QCOMPARE(status.status, 1);
+        QCOMPARE(confirm.status, 1);
+        QVERIFY2(confirm.ms < 2 * 1000, qPrintable(QString::number(confirm.ms)));
         QVERIFY2(cut.out.startsWith("127.0.0.1\tdelivered\t"), cut.out.constData());
-        QVERIFY2(status.out.contains("127.0.0.2\tonline, paper end; drawer signal low\n"),
+        QVERIFY2(confirm.out.startsWith("127.0.0.1\tprinted\t"), confirm.out.constData());
+        QVERIFY2(status.out.contains("127.0.0.2\toffline: printing stopped by paper end, paper "
+                                     "end; drawer signal low\n"),
                  status.out.constData());
-        for (const CliRun& r : {cut, status})
+        for (const CliRun& r : {cut, status, confirm})
             QVERIFY2(r.err.contains("127.0.0.3\trefused\t") &&
                          r.err.contains("Connect printer failed!"),
                      qPrintable(r.err));
         QVERIFY2(cut.err.contains("3 printers: 2 succeeded, 1 failed"), qPrintable(cut.err));
         QVERIFY2(status.err.contains("3 printers: 1 online with paper, 2 not"),
                  qPrintable(status.err));
+        for (const char* told : {"127.0.0.2\tpaper-out\t", "127.0.0.4\tcover-open\t",
+                                 "4 printers: 1 printed, 3 did not"})
+            QVERIFY2(confirm.err.contains(QLatin1String(told)), qPrintable(confirm.err));
     }
 
     // The question of the window, asked on a terminal.

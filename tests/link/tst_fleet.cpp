@@ -81,6 +81,26 @@ private slots:
         QVERIFY(byIndex[2].answerMs >= 0);
     }
 
+    // Regression: the result waited for the graceful close, so a printer that took every byte
+    // but never closed its side was told 2 s late, one that vanished 30 s late.
+    void deliveredIsToldBeforeTheCloseEnds()
+    {
+        FakePrinter printer; // its system acknowledges what it never reads, nor closes
+        printer.setBehaviour({.onAccept = FakePrinter::Accept::Hold});
+        QVERIFY(printer.listen(QHostAddress(QStringLiteral("127.0.3.1")), kPort));
+        Fleet fleet({target("127.0.3.1")}, kPort, 1000, 1, Fleet::sendAll({pattern(1000)}));
+        QSignalSpy results(&fleet, &Fleet::finished);
+        QElapsedTimer clock;
+        clock.start();
+        fleet.start();
+        QVERIFY(results.wait(kBound));
+        QVERIFY2(clock.elapsed() < Connection::kPeerCloseMs / 2,
+                 qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(results.first().first().value<Fleet::Result>().outcome, Outcome::Delivered);
+        QCOMPARE(Connection::retiredCount(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(Connection::retiredCount(), 0, kBound);
+    }
+
     // The bound reaches attempts already under way, both ways.
     void attemptBoundMovesPendingAttempts_data()
     {

@@ -81,7 +81,7 @@ void FakePrinter::accept()
                 if (socket->bytesToWrite() > kFloodChunk || c.sentBack >= m_behaviour.floodBack)
                     return;
                 const qint64 n = qMin(kFloodChunk, m_behaviour.floodBack - c.sentBack);
-                c.sentBack += socket->write(QByteArray(n, 'f'));
+                c.sentBack += socket->write(QByteArray(n, '\xFF')); // answers nothing
             };
             connect(socket, &QTcpSocket::bytesWritten, this, more);
             more();
@@ -112,14 +112,19 @@ void FakePrinter::readSome(QTcpSocket* socket, int index, qint64 most)
     Connection& c = m_connections[index];
     c.bytes += most < 0 ? socket->readAll() : socket->read(most);
     const QByteArray& replies = m_behaviour.statusReplies;
-    for (; !replies.isEmpty() && c.scanned + 2 < c.bytes.size(); ++c.scanned) {
-        const int n = c.bytes[c.scanned + 2];
-        if (c.bytes[c.scanned] != 0x10 || c.bytes[c.scanned + 1] != 0x04 || n < 1 ||
-            n > replies.size())
-            continue;
-        const QByteArray answer = replies.mid(n - 1, 1);
-        QTimer::singleShot(m_behaviour.statusDelayMs, socket,
-                           [socket, answer] { socket->write(answer); });
+    auto answer = [socket](const QByteArray& bytes, int delayMs) {
+        QTimer::singleShot(delayMs, socket, [socket, bytes] { socket->write(bytes); });
+    };
+    const bool answers = !replies.isEmpty() || !m_behaviour.replies.isEmpty();
+    for (; answers && c.scanned + 2 < c.bytes.size(); ++c.scanned) {
+        const QByteArrayView request = QByteArrayView(c.bytes).sliced(c.scanned, 3);
+        for (const Behaviour::Reply& reply : std::as_const(m_behaviour.replies)) {
+            if (request == reply.request)
+                answer(reply.answer, reply.delayMs);
+        }
+        const int n = request[2];
+        if (request.startsWith("\x10\x04") && n >= 1 && n <= replies.size())
+            answer(replies.mid(n - 1, 1), m_behaviour.statusDelayMs);
     }
     if (m_behaviour.resetAfter >= 0 && c.bytes.size() >= m_behaviour.resetAfter)
         resetConnection(socket);

@@ -29,6 +29,12 @@ public:
         // Answer DLE EOT n with byte n of these, when there are that many; so much later.
         QByteArray statusReplies = {};
         int statusDelayMs = 0;
+        // Answer each of these requests (three bytes) where it comes, so much later.
+        struct Reply {
+            QByteArray request, answer;
+            int delayMs = 0;
+        };
+        QList<Reply> replies = {};
         // From listen(), the accept queue is full for so long: a connect request made meanwhile
         // gets no answer until the system tries it again, 1 s later, then after 1 s or twice as
         // long each time (the system's choice): at 1 s, 2 s, 3 s, 4 s or at 1 s, 3 s, 7 s.
