@@ -32,6 +32,7 @@ constexpr Row kRows[] = {
     {Name::Save, 0, "save", "DIR", "write each connection's raw bytes to DIR/connection-NNNN.bin"},
     {Name::StatusReply, 0, "status-reply", "STATE",
      "answer DLE EOT 1 to 4 as a printer %1 (default online)"},
+    {Name::Fault, 0, "fault", "FAULT", "fail as a printer does, as told below; repeat for more"},
     {Name::Help, 'h', "help", "", "show this help"},
     {Name::Version, 0, "version", "", "show the version"},
 };
@@ -322,6 +323,12 @@ std::optional<Settings> read(const Line& line, const QString& command, const Tak
         case Name::Save:
             s.saveDir = given.value;
             break;
+        case Name::Fault: {
+            QString why;
+            if (!Listener::addFault(s.faults, given.value, &why))
+                return refuse(name + QStringLiteral(": ") + why);
+            break;
+        }
         case Name::DryRun:
         case Name::Json:
         case Name::Yes:

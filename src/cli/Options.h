@@ -3,6 +3,7 @@
 #include "core/Defaults.h"
 #include "core/PrinterStatus.h"
 #include "link/Fleet.h"
+#include "link/Listener.h"
 
 #include <QHostAddress>
 #include <QList>
@@ -35,6 +36,7 @@ enum class Name {
     Count,
     Save,
     StatusReply,
+    Fault,
     Help,
     Version,
 };
@@ -77,6 +79,7 @@ struct Settings {
     int count = 0; // 0: no end
     QString saveDir;
     const PrinterStatus::Simulation* statusReply = nullptr;
+    Listener::Faults faults; // --fault, each given once
 };
 
 // The words of a command line, split into options and positional words; nothing read yet.
