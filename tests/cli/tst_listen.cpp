@@ -1,29 +1,47 @@
 #include "core/Catalogue.h"
 #include "support/CliRun.h"
+#include "support/Rows.h"
 
 #include <QDir>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <memory>
+#include <sys/socket.h>
 
 namespace {
+
+// What is around the desk printer.
+enum class Setup {
+    Plain,
+    PlantedLink,    // its folder holds a link to a file elsewhere and an earlier run's capture
+    FewDescriptors, // it may have 64 file descriptors
+    SmallDisk,      // its folder is a file system of 1 MiB, in a mount namespace of its own
+};
 
 // corvane-cli listen on a free loopback port, with what it was told; stops with the test.
 class Listen {
 public:
-    explicit Listen(const QStringList& arguments)
+    explicit Listen(QStringList options, Setup setup = Setup::Plain, const QString& dir = {})
     {
-        m_process.start(QStringLiteral(CORVANE_CLI), QStringList{"listen", "-p", "0"} + arguments);
+        options = QStringList{QStringLiteral(CORVANE_CLI), "listen", "-p", "0"} + options;
+        if (setup == Setup::FewDescriptors)
+            options = QStringList{"prlimit", "--nofile=64"} + options;
+        if (setup == Setup::SmallDisk)
+            options = QStringList{"unshare",
+                                  "-rm",
+                                  "sh",
+                                  "-c",
+                                  "mount -t tmpfs -o size=1m corvane \"$0\" && exec \"$@\"",
+                                  dir} +
+                      options;
+        m_process.start(options.takeFirst(), options);
         // Without the line, port() stays empty and the test says so.
-        (void)QTest::qWaitFor(
-            [this] {
-                m_err += m_process.readAllStandardError();
-                return m_err.contains('\n') || !running();
-            },
-            kBound);
+        (void)QTest::qWaitFor([this] { return err().contains('\n') || !running(); }, kBound);
         const qsizetype at = m_err.indexOf(" port ");
         if (at >= 0)
-            m_port = QString::fromLatin1(m_err.mid(at + 6).trimmed());
+            m_port = QString::fromLatin1(m_err.mid(at + 6, m_err.indexOf('\n') - at - 6));
     }
     ~Listen()
     {
@@ -39,16 +57,61 @@ public:
             return -1;
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     }
-    QByteArray out() { return m_process.readAllStandardOutput(); }
+    QByteArray out() { return m_out += m_process.readAllStandardOutput(); }
+    QByteArray err() { return m_err += m_process.readAllStandardError(); }
+    // Waits until it has shown that much on standard output or error.
+    bool shows(const QByteArray& text, bool onErr = false)
+    {
+        return QTest::qWaitFor([&] { return (onErr ? err() : out()).contains(text); }, kBound);
+    }
     void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
+    // Where its files are seen from outside its mount namespace.
+    QString root() const { return QStringLiteral("/proc/%1/root").arg(m_process.processId()); }
 
 private:
     QProcess m_process;
-    QByteArray m_err;
+    QByteArray m_out, m_err;
     QString m_port;
 };
 
+// What a client of the desk printer does.
+enum class Client {
+    Sends,   // sends, shuts its sending side and reads every answer until listen closes
+    Stays,   // sends, and stays connected while listen gets a signal
+    Floods,  // 80 connections at once, closed again; then it sends
+    Ignores, // sends with little room to receive, and reads only once it has sent everything
+};
+
+struct Case {
+    const char* name;
+    const char* options; // listen's, as a shell splits them; DIR is the folder of captures
+    Setup setup;
+    Client client;
+    QByteArray sends;
+    QByteArray answers;          // what the client reads back, exactly
+    const char* shows = nullptr; // a line on standard output
+    const char* says = nullptr;  // on standard error, exactly once
+    const char* saved = nullptr; // the capture in DIR
+    qint64 kept = -1;            // what it holds of the bytes sent: -1 all, 0 a part, or so many
+    int signal = 0;              // Stays: what ends listen, with the exit status 128 + signal
+    int atLeastMs = 0;           // Sends: until listen closes
+};
+
+QByteArray hex(const char* digits)
+{
+    return QByteArray::fromHex(digits);
+}
+
+QByteArray nvDownload() // about 64 MiB of images
+{
+    return (hex("1c7101ff030800") + QByteArray(65472, 'U')).repeated(1024);
+}
+
+constexpr char kProcessId[] = "1d284806003030 31323334";
+
 } // namespace
+
+Q_DECLARE_METATYPE(Case)
 
 // The desk printer and the capture reader, run as a technician runs them.
 class TestListen : public QObject {
@@ -80,18 +143,6 @@ private slots:
                                                   Catalogue::IPv4{{192, 168, 123, 200}})));
     }
 
-    // Regression: SIGTERM and SIGHUP killed the desk printer. Each of the three ends it cleanly,
-    // with the status a shell gives a program a signal ended.
-    void signalsEndItCleanly()
-    {
-        for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-            Listen listen({});
-            QVERIFY(!listen.port().isEmpty());
-            listen.signal(signal);
-            QCOMPARE(listen.finish(), 128 + signal);
-        }
-    }
-
     // Whatever the tool sends, the desk printer names; none of it is unknown.
     void everyCommandIsDecodedByName()
     {
@@ -119,52 +170,173 @@ private slots:
     }
 
     // What status reads from the desk printer is the state it was told to be in.
-    void statusReadsTheReplyItWasTold_data()
+    void statusReadsTheStateItWasTold_data()
     {
-        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("options");
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("status");
-        auto row = [](const char* state, const char* line, int status) {
-            QTest::newRow(state) << state << line << status;
+        auto row = [](const char* options, const char* line, int status) {
+            QTest::newRow(*options ? options : "told nothing") << options << line << status;
         };
-        row("default", "online, paper ok; drawer signal low", 0); // told nothing
-        row("paper-near-end", "online, paper near end; drawer signal low", 0);
-        row("paper-out", "offline: printing stopped by paper end, paper end; drawer signal low", 1);
-        row("cover-open", "offline: cover open; drawer signal low", 1);
-        row("offline", "offline; drawer signal low", 1);
+        row("", "online, paper ok; drawer signal low", 0);
+        row("--status-reply paper-near-end", "online, paper near end; drawer signal low", 0);
+        row("--fault paper-out",
+            "offline: printing stopped by paper end, paper end; drawer signal low", 1);
+        row("--status-reply cover-open", "offline: cover open; drawer signal low", 1);
+        row("--fault no-reply", "no status: no answer to 10 04 01", 1);
     }
-    void statusReadsTheReplyItWasTold()
+    void statusReadsTheStateItWasTold()
     {
-        QFETCH(QString, state);
+        QFETCH(QString, options);
         QFETCH(QString, line);
         QFETCH(int, status);
-        Listen listen(QStringList{"--count", "1"} +
-                      (state == u"default" ? QStringList() : QStringList{"--status-reply", state}));
-        const CliRun r = runCli(onLoopback(listen.port(), {"status"}));
+        Listen listen(QStringList{"--count", "1"} + QProcess::splitCommand(options));
+        const CliRun r = runCli(onLoopback(listen.port(), {"status", "-t", "500"}));
         QCOMPARE(r.status, status);
         QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("127.0.0.1\t") + line + u'\n');
         QCOMPARE(listen.finish(), 0);
     }
 
-    // The whole of a large download is taken and saved, its image data counted, not shown.
-    void largeDownloadArrivesWhole()
+    void answersAndFailsAsTold_data()
     {
+        using enum Setup;
+        using enum Client;
+        const QByteArray processId = hex(kProcessId);
+        addRows<Case>({
+            {"answers every request in order", "", Plain, Sends,
+             hex("100401 100402 100403 100404 1d7201 1d7202 1d4901 1d4902 1d4903 1d4942 1d4943") +
+                 processId + hex("1d610f"),
+             hex("12121212 00 00 20 03 01 5f436f7276616e6500 5f6465736b207072696e74657200") +
+                 hex("37223132333400 10000000")},
+            {"with its cover open it says so and prints nothing", "--fault cover-open", Plain,
+             Sends, hex("1d6102 100401 100402 1d7201 48690a") + processId, hex("38000000 1a 16 00"),
+             "connection 1: from byte 12 on, nothing is printed: cover open"},
+            {"out of paper after 4 bytes it tells so at once", "--fault paper-out-after=4 --json",
+             Plain, Sends, hex("1d6108 546f74616c0a") + processId + hex("100404"),
+             hex("10000000 18000c00 72"),
+             R"({"connection":1,"event":"not-printed","offset":8,"why":"out of paper"})"},
+            {"no reply to anything", "--fault no-reply", Plain, Sends,
+             hex("100401 1d4942 1d610f") + processId, ""},
+            {"reset after 3 bytes", "--fault drop-after=3 --save DIR", Plain, Sends, "abcdef", "",
+             "connection 1 reset after 3 bytes (--fault drop-after)", nullptr,
+             "connection-0001.bin", 3},
+            {"slow", "--fault slow=2000", Plain, Sends, QByteArray(3000, 'x'), "", nullptr, nullptr,
+             nullptr, -1, 0, 1000},
+            {"a large download arrives whole", "--save DIR", Plain, Sends, nvDownload(), "",
+             "connection 1 closed after 67050496 bytes", nullptr, "connection-0001.bin"},
+            // Regressions
+            {"Ctrl+C with a client connected is no crash", "--save DIR", Plain, Stays,
+             "Total 12.50\n", "", "connection 1 ended by SIGINT after 12 bytes", nullptr,
+             "connection-0001.bin", -1, SIGINT},
+            {"SIGTERM loses no byte of a capture", "--save DIR", Plain, Stays,
+             QByteArray(10000, 'y'), "", "connection 1 ended by SIGTERM after 10000 bytes", nullptr,
+             "connection-0001.bin", -1, SIGTERM},
+            {"SIGHUP loses no byte of a capture", "--save DIR", Plain, Stays, "z", "", nullptr,
+             nullptr, "connection-0001.bin", -1, SIGHUP},
+            {"a planted link is never written through", "--count 1 --save DIR", PlantedLink, Sends,
+             "new\n", "", nullptr, nullptr, "connection-0004.bin"},
+            {"out of descriptors it refuses, says so once and goes on", "", FewDescriptors, Floods,
+             hex("100401"), hex("12"), nullptr, "out of file descriptors"},
+            {"replies nobody reads are bounded", "", Plain, Ignores, hex("100401").repeated(50000),
+             "", nullptr, "reads none of the replies"},
+            {"a capture cut short by a full disk says so", "--save DIR", SmallDisk, Sends,
+             QByteArray(5 << 20, 'w'), "", nullptr, "of its 5242880 bytes are kept",
+             "connection-0001.bin.partial", 0},
+        });
+    }
+    void answersAndFailsAsTold()
+    {
+        QFETCH(Case, row);
         QTemporaryDir folder;
-        QFile image(folder.filePath("nv.bin"));
-        QVERIFY(image.open(QIODevice::WriteOnly));
-        const QByteArray one = QByteArray::fromHex("1c7101ff030800") + QByteArray(65472, 'U');
-        for (int i = 0; i < 1024; ++i) // about 64 MiB
-            image.write(one);
-        image.close();
-        Listen listen({"--count", "1", "--save", folder.path()});
-        const CliRun r = runCli(onLoopback(listen.port(), {"nv-download", image.fileName()}));
-        QCOMPARE(r.status, 0);
-        QCOMPARE(listen.finish(), 0);
-        const QList<QByteArray> lines = listen.out().split('\n');
-        QCOMPARE(lines.size(), 1024 + 3); // header, an item per image, the close, the last newline
-        QCOMPARE(lines.at(1024 + 1),
-                 "connection 1 closed after " + QByteArray::number(image.size()) + " bytes");
-        QCOMPARE(QFileInfo(folder.filePath("connection-0001.bin")).size(), image.size());
+        const QString dir = folder.path();
+        if (row.setup == Setup::PlantedLink) {
+            QFile victim(dir + "/victim");
+            QVERIFY(victim.open(QIODevice::WriteOnly) && victim.write("precious") == 8);
+            QVERIFY(QFile::link(victim.fileName(), dir + "/connection-0001.bin"));
+            QFile earlier(dir + "/connection-0003.bin");
+            QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
+        }
+        if (row.setup == Setup::SmallDisk && QProcess::execute("unshare", {"-rm", "true"}) != 0)
+            QSKIP("no mount namespace can be made here");
+        Listen listen(QProcess::splitCommand(QString::fromLatin1(row.options))
+                          .replaceInStrings(QStringLiteral("DIR"), dir),
+                      row.setup, dir);
+        QVERIFY(!listen.port().isEmpty());
+        const auto port = listen.port().toUShort();
+        if (row.client == Client::Floods) {
+            std::vector<std::unique_ptr<QTcpSocket>> many(80);
+            for (auto& one : many) {
+                one = std::make_unique<QTcpSocket>();
+                one->connectToHost(QHostAddress::LocalHost, port);
+            }
+            QVERIFY(listen.shows(row.says, true));
+            many.clear();
+            // Until every connection it took has closed, freeing its descriptor.
+            QVERIFY(QTest::qWaitFor(
+                [&] { return listen.out().count("closed after") == listen.out().count(" from "); },
+                kBound));
+        }
+        QTcpSocket client;
+        if (row.client == Client::Ignores) {
+            QVERIFY(client.bind(QHostAddress::LocalHost, 0));
+            client.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+            client.setReadBufferSize(4096);
+        }
+        client.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(client.waitForConnected(kBound));
+        QElapsedTimer clock;
+        clock.start();
+        client.write(row.sends);
+        QVERIFY(QTest::qWaitFor([&] { return client.bytesToWrite() == 0; }, kBound));
+        const QString capture =
+            (row.setup == Setup::SmallDisk ? listen.root() : QString()) + dir + u'/' + row.saved;
+        if (row.client == Client::Stays) {
+            QVERIFY(QTest::qWaitFor([&] { return QFileInfo(capture).size() == row.sends.size(); },
+                                    kBound));
+            listen.signal(row.signal);
+            QCOMPARE(listen.finish(), 128 + row.signal);
+        } else {
+            ::shutdown(int(client.socketDescriptor()), SHUT_WR);
+            QByteArray answers;
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    answers += client.readAll();
+                    return client.state() == QAbstractSocket::UnconnectedState;
+                },
+                kBound));
+            answers += client.readAll();
+            if (row.client == Client::Ignores)
+                QVERIFY2(!answers.isEmpty() && answers.size() < row.sends.size() / 3 &&
+                             answers == QByteArray(answers.size(), '\x12'),
+                         qPrintable(QString::number(answers.size())));
+            else
+                QCOMPARE(answers.toHex(' '), row.answers.toHex(' '));
+            QVERIFY(clock.elapsed() >= row.atLeastMs);
+        }
+        if (row.shows)
+            QVERIFY2(listen.shows(row.shows), listen.out().right(300).constData());
+        if (row.says) {
+            QVERIFY(listen.shows(row.says, true));
+            QCOMPARE(listen.err().count(row.says), 1);
+        }
+        if (row.saved) {
+            QFile saved(capture);
+            QVERIFY2(saved.open(QIODevice::ReadOnly), qPrintable(capture));
+            const QByteArray bytes = saved.readAll();
+            if (row.kept == 0)
+                QVERIFY(!bytes.isEmpty() && bytes.size() < row.sends.size() &&
+                        row.sends.startsWith(bytes) && !QFile::exists(capture.chopped(8)));
+            else
+                QVERIFY(bytes == row.sends.left(row.kept < 0 ? row.sends.size() : row.kept));
+        }
+        if (row.setup == Setup::PlantedLink) {
+            QCOMPARE(QFileInfo(dir + "/connection-0001.bin").symLinkTarget(), dir + "/victim");
+            for (const auto& [name, content] :
+                 {std::pair{"victim", "precious"}, std::pair{"connection-0003.bin", "earlier"}}) {
+                QFile kept(dir + u'/' + QLatin1String(name));
+                QVERIFY(kept.open(QIODevice::ReadOnly) && kept.readAll() == content);
+            }
+        }
     }
 
     void wrongOptionsAreRefused_data()
@@ -178,6 +350,16 @@ private slots:
                                    << "--bind: \"localhost\" is not an IPv4 or IPv6 address";
         QTest::newRow("count") << QStringList{"--count", "-1"}
                                << "--count: \"-1\" is not a number from 0 to 1000000000";
+        QTest::newRow("fault") << QStringList{"--fault", "jammed"}
+                               << "--fault: \"jammed\" is none of paper-out|cover-open|offline|"
+                                  "no-reply|paper-out-after=N|drop-after=N|slow=N";
+        QTest::newRow("fault without bytes")
+            << QStringList{"--fault", "slow=0"}
+            << "--fault: \"slow=0\": N is a number of bytes from 1 to 1099511627776";
+        QTest::newRow("two states") << QStringList{"--status-reply", "online", "--fault", "offline"}
+                                    << "listen: --status-reply and --fault paper-out, cover-open, "
+                                       "offline or no-reply both tell how the printer is; give "
+                                       "one of them";
     }
     void wrongOptionsAreRefused()
     {
