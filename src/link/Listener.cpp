@@ -245,13 +245,19 @@ void Listener::accept()
 {
     for (int i = 0; i < kAcceptsPerWake && m_listening != NativeSocket::kInvalid; ++i) {
         NativeSocket::Handle fd = NativeSocket::kInvalid;
-        QString peer;
-        switch (NativeSocket::accept(m_listening, &fd, &peer)) {
+        QString peer, why;
+        switch (NativeSocket::accept(m_listening, &fd, &peer, &why)) {
         case NativeSocket::Accept::None:
             return;
         case NativeSocket::Accept::OutOfDescriptors:
-        case NativeSocket::Accept::Failed:
             refuseWaiting();
+            return;
+        case NativeSocket::Accept::Failed:
+            // Whatever it is, the connection cannot be had now: tried again in a while.
+            if (!std::exchange(m_acceptFailed, true))
+                emit trouble(QStringLiteral("taking a connection failed: %1").arg(why));
+            m_acceptable->setEnabled(false);
+            m_retryAccept.start();
             return;
         case NativeSocket::Accept::Taken:
             break;
@@ -261,6 +267,7 @@ void Listener::accept()
             NativeSocket::close(fd, true);
             continue;
         }
+        m_acceptFailed = false;
         if (std::exchange(m_starved, false))
             emit trouble(QStringLiteral("file descriptors are free again: connections are taken; "
                                         "%1 were refused")
@@ -554,6 +561,8 @@ void Listener::end(Session* session, End how)
     session->over = true;
     for (const Decoding::Item& item : session->decoder.finish())
         emit decoded(session->number, item);
+    if (how != End::Reset)
+        flush(session); // what the system takes now still goes out after the close
     release(session->readable);
     release(session->writable);
     NativeSocket::close(std::exchange(session->fd, NativeSocket::kInvalid), how == End::Reset);

@@ -115,6 +115,7 @@ private:
     // Out of descriptors: told once, then how many were refused until one could be taken.
     bool m_starved = false;
     int m_refused = 0;
+    bool m_acceptFailed = false; // for another reason, told once
     // The printer, the same for every connection.
     PrinterStatus::Status m_status;
     bool m_printing = true;

@@ -285,7 +285,7 @@ std::uint16_t localPort(Handle listening)
                                              : reinterpret_cast<sockaddr_in*>(&where)->sin_port);
 }
 
-Accept accept(Handle listening, Handle* connection, QString* peer)
+Accept accept(Handle listening, Handle* connection, QString* peer, QString* why)
 {
     sockaddr_storage from{};
     socklen_t size = sizeof from;
@@ -310,6 +310,7 @@ Accept accept(Handle listening, Handle* connection, QString* peer)
         if (error == ECONNABORTED || error == EPROTO || error == EPERM)
             return Accept::None;
 #endif
+        *why = QString::fromLocal8Bit(std::strerror(error));
         return Accept::Failed;
     }
     *connection = Handle(s);

@@ -53,8 +53,9 @@ Handle listenOn(const QString& address, std::uint16_t port, int receiveBuffer, Q
 std::uint16_t localPort(Handle listening);
 
 enum class Accept { Taken, None, OutOfDescriptors, Failed };
-// Takes one waiting connection as a non-blocking socket, its peer as "address:port".
-Accept accept(Handle listening, Handle* connection, QString* peer);
+// Takes one waiting connection as a non-blocking socket, its peer as "address:port"; why it
+// failed otherwise.
+Accept accept(Handle listening, Handle* connection, QString* peer, QString* why);
 // A descriptor held back for refusing connections when there are no others: kInvalid when none
 // can be had.
 Handle reserveSpare();
