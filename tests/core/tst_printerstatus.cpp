@@ -141,22 +141,6 @@ private slots:
             QCOMPARE(four[i] & kAutomaticRestMask, 0);
         QVERIFY(!transmitted(s, 3));
     }
-
-    void identityAndProcessId()
-    {
-        const Identity id{.firmware = "1.1.0", .maker = "M", .model = "desk", .serial = "7"};
-        for (auto [n, hex] : {std::pair{1, "20"},
-                              {49, "20"},
-                              {2, "03"},
-                              {51, "01"},
-                              {65, "5f312e312e3000"},
-                              {66, "5f4d00"},
-                              {67, "5f6465736b00"},
-                              {68, "5f3700"}})
-            QCOMPARE(identified(id, n)->toHex(), QByteArray(hex));
-        QVERIFY(!identified(id, 4) && !identified(id, 69));
-        QCOMPARE(processed("1234").toHex(), QByteArray("37223132333400"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestPrinterStatus)
