@@ -221,6 +221,12 @@ private slots:
                     QFile::link(dir + "/victim", dir + "/connection-0001.bin"));
         if (row.setup == Setup::SmallDisk && QProcess::execute("unshare", {"-rm", "true"}) != 0)
             QSKIP("no mount namespace can be made here");
+#ifdef __SANITIZE_ADDRESS__
+        // The undefined-behaviour checker needs a pipe to look at an object's type: out of
+        // descriptors, it takes every member call for a wrong one.
+        if (row.setup == Setup::FewDescriptors)
+            QSKIP("the sanitizers need descriptors of their own");
+#endif
         Listen listen(QProcess::splitCommand(QString::fromLatin1(row.options))
                           .replaceInStrings(QStringLiteral("DIR"), dir),
                       row.setup, dir);
@@ -259,6 +265,9 @@ private slots:
             listen.signal(row.signal);
             QCOMPARE(listen.finish(), 128 + row.signal);
         } else {
+            // Nothing is read before listen has had more requests than it answers.
+            if (row.client == Client::Ignores)
+                QVERIFY(listen.shows(row.says, true));
             ::shutdown(int(client.socketDescriptor()), SHUT_WR);
             QByteArray answers;
             QVERIFY(QTest::qWaitFor(
