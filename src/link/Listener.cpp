@@ -29,6 +29,8 @@ constexpr int kTicksPerSecond = 10;
 constexpr int kRetryAcceptMs = 100;
 // Names taken by something else, tried on past before the capture is given up.
 constexpr int kNameTries = 1000;
+// Captures numbered higher are another program's business: numbering does not follow them.
+constexpr int kMostFiles = 100000000;
 constexpr qint64 kMostFaultBytes = qint64(1) << 40;
 
 // A notifier may be the one whose signal got us here: it is switched off now and freed later.
@@ -209,8 +211,9 @@ bool Listener::start(QString* error)
         for (const QString& name : folder.entryList(QDir::AllEntries | QDir::System | QDir::Hidden |
                                                     QDir::NoDotAndDotDot)) {
             const QRegularExpressionMatch match = taken.match(name);
-            if (match.hasMatch())
-                m_nextFile = std::max<qint64>(m_nextFile, match.captured(1).toLongLong() + 1);
+            const int number = match.hasMatch() ? match.captured(1).toInt() : 0;
+            if (number > 0 && number < kMostFiles)
+                m_nextFile = std::max(m_nextFile, number + 1);
         }
     }
     const qint64 slow = m_options.faults.slow;
