@@ -31,8 +31,17 @@ Listener::Options options(const Options::Settings& settings)
     options.codePage = settings.codePage;
     options.saveDir = settings.saveDir;
     if (settings.statusReply)
-        options.statusReply = settings.statusReply->status.bytes;
+        options.status = settings.statusReply->status;
+    options.faults = settings.faults;
+    options.version = CORVANE_VERSION;
     return options;
+}
+
+// A fault that sets the printer's state says what --status-reply would.
+bool setsTheState(const Listener::Faults& faults)
+{
+    using State = Listener::Faults::State;
+    return faults.state != State::None && faults.state != State::PaperOutAfter;
 }
 
 } // namespace
@@ -42,6 +51,10 @@ int runListen(Cli::Context& context)
     if (!context.arguments.isEmpty())
         return context.refuse(QStringLiteral("listen: takes no arguments, but was given \"%1\"")
                                   .arg(context.arguments.join(u' ')));
+    if (context.settings.statusReply && setsTheState(context.settings.faults))
+        return context.refuse(QStringLiteral("listen: --status-reply and --fault paper-out, "
+                                             "cover-open, offline or no-reply both tell how the "
+                                             "printer is; give one of them"));
     const Listener::Options chosen = options(context.settings);
     Listener listener(chosen);
     QString why;
@@ -58,25 +71,66 @@ int runListen(Cli::Context& context)
 
     QObject::connect(
         &listener, &Listener::opened, &listener,
-        [&context](int number, const QString& peer, const QDateTime& at) {
+        [&context](int number, const QString& peer, const QDateTime& at, const QString& savedAs) {
             const QString time = at.toString(Qt::ISODateWithMs);
-            printEvent(context,
-                       {{"connection", number}, {"event", "open"}, {"peer", peer}, {"time", time}},
-                       QStringLiteral("connection %1 from %2 at %3").arg(number).arg(peer, time));
+            QJsonObject event{
+                {"connection", number}, {"event", "open"}, {"peer", peer}, {"time", time}};
+            QString text =
+                QStringLiteral("connection %1 from %2 at %3").arg(number).arg(peer, time);
+            if (!savedAs.isEmpty()) {
+                event.insert("file", savedAs);
+                text += QStringLiteral(", saved in ") + savedAs;
+            }
+            printEvent(context, event, text);
         });
     QObject::connect(
         &listener, &Listener::decoded, &listener,
         [&context](int number, const Decoding::Item& item) { printItem(context, item, number); });
-    QObject::connect(&listener, &Listener::closed, &listener, [&context](int number, qint64 bytes) {
-        printEvent(context, {{"connection", number}, {"event", "close"}, {"bytes", bytes}},
-                   QStringLiteral("connection %1 closed after %2 bytes").arg(number).arg(bytes));
-    });
+    QObject::connect(&listener, &Listener::notPrinted, &listener,
+                     [&context](int number, qint64 offset, const QString& why) {
+                         printEvent(context,
+                                    {{"connection", number},
+                                     {"event", "not-printed"},
+                                     {"offset", offset},
+                                     {"why", why}},
+                                    QStringLiteral("connection %1: from byte %2 on, nothing is "
+                                                   "printed: %3")
+                                        .arg(number)
+                                        .arg(offset)
+                                        .arg(why));
+                     });
+    int signal = 0; // the one that ended the run, once it came
+    QObject::connect(
+        &listener, &Listener::closed, &listener,
+        [&context, &signal](int number, qint64 bytes, Listener::End end) {
+            static const char* const kEnds[] = {"closed", "reset", "stopped"};
+            const QString how =
+                end == Listener::End::Closed ? QStringLiteral("closed")
+                : end == Listener::End::Reset
+                    ? QStringLiteral("reset")
+                    : QStringLiteral("ended by ") + QLatin1String(Signals::name(signal));
+            QString text =
+                QStringLiteral("connection %1 %2 after %3 bytes").arg(number).arg(how).arg(bytes);
+            if (end == Listener::End::Reset)
+                text += QStringLiteral(" (--fault drop-after)");
+            printEvent(context,
+                       {{"connection", number},
+                        {"event", "close"},
+                        {"bytes", bytes},
+                        {"end", kEnds[int(end)]}},
+                       text);
+        });
     QObject::connect(&listener, &Listener::trouble, &listener, [&context](const QString& message) {
         context.output.err(QStringLiteral("corvane-cli: listen: ") + message);
     });
     QEventLoop loop;
     QObject::connect(&listener, &Listener::done, &loop, &QEventLoop::quit);
-    const int signal = Signals::runLoop(loop, [](int) {});
+    // Every connection still open is read to what it has sent and its capture closed, before
+    // the end.
+    Signals::runLoop(loop, [&](int came) {
+        signal = came;
+        listener.stop();
+    });
     context.output.drain(kDrainMs);
     return signal ? Signals::exitStatus(signal) : Cli::Ok;
 }

@@ -41,6 +41,7 @@ constexpr Row kRows[] = {
      "draw the receipts as a printer prints them, into OUT.png or OUT.pdf"},
     {Name::Paper, 0, "paper", "MM", "the paper --render draws on: 80 (576 dots, default) or 58",
      "80|58"},
+    {Name::Fault, 0, "fault", "FAULT", "fail as a printer does, as told below; repeat for more"},
     {Name::Help, 'h', "help", "", "show this help"},
     {Name::Version, 0, "version", "", "show the version"},
 };
@@ -347,6 +348,12 @@ std::optional<Settings> read(const Line& line, const QString& command, const Tak
                     QStringLiteral("%1: %2 is neither 80 nor 58").arg(name, quoted(given.value)));
             s.paperMm = given.value.toInt();
             break;
+        case Name::Fault: {
+            QString why;
+            if (!Listener::addFault(s.faults, given.value, &why))
+                return refuse(name + QStringLiteral(": ") + why);
+            break;
+        }
         case Name::DryRun:
         case Name::Json:
         case Name::Yes:

@@ -3,6 +3,7 @@
 #include "core/Defaults.h"
 #include "core/PrinterStatus.h"
 #include "link/Fleet.h"
+#include "link/Listener.h"
 
 #include <QHostAddress>
 #include <QList>
@@ -40,6 +41,7 @@ enum class Name {
     StatusReply,
     Render,
     Paper,
+    Fault,
     Help,
     Version,
 };
@@ -90,6 +92,7 @@ struct Settings {
     const PrinterStatus::Simulation* statusReply = nullptr;
     QString render; // where --render draws the receipts; empty: no drawing
     int paperMm = 80;
+    Listener::Faults faults; // --fault, each given once
 };
 
 // The words of a command line, split into options and positional words; nothing read yet.

@@ -48,8 +48,8 @@ const QList<ToolCommand>& table()
         {"listen",
          "",
          "be a printer: take connections and show, command by command, what arrives",
-         {{Name::Bind, Name::Port, Name::Count, Name::Save, Name::StatusReply, Name::Encoding,
-           Name::Json, Name::Help},
+         {{Name::Bind, Name::Port, Name::Count, Name::Save, Name::StatusReply, Name::Fault,
+           Name::Encoding, Name::Json, Name::Help},
           0,
           0,
           0},
@@ -57,9 +57,17 @@ const QList<ToolCommand>& table()
          "Listens on port 9100 of 127.0.0.1 unless told otherwise; the port is told on\n"
          "standard error. Each connection is read to its end at full speed and shown under a\n"
          "header line: its number, the peer, the time. Text is read in the code page of\n"
-         "--encoding.",
+         "--encoding. --save makes each capture a new file, numbered on after those there.\n"
+         "It answers as a printer: DLE EOT 1-4, GS r 1 and 2, GS I 1-3 and 65-68, GS ( H 48\n"
+         "once what came before is printed, and GS a (automatic status back). --fault:\n"
+         "  paper-out, cover-open, offline   in that state from the start: print data is\n"
+         "                                   taken and not printed\n"
+         "  no-reply                         answers nothing\n"
+         "  paper-out-after=N                out of paper after N bytes of print data\n"
+         "  drop-after=N                     resets each connection after N bytes\n"
+         "  slow=N                           reads N bytes a second",
          "  0    --count connections were taken\n",
-         "the connections so far were shown"},
+         "every capture is complete and the\n       connections so far were shown"},
         {"decode",
          "[FILE|-]",
          "show, command by command, what a capture of a printer's bytes says",

@@ -120,4 +120,73 @@ Reply read(const QByteArray& reply)
     return result;
 }
 
+std::optional<std::uint8_t> transmitted(const Status& status, int n)
+{
+    switch (n) {
+    case 1:
+    case 49:
+        return std::uint8_t((status.has(Condition::PaperNearEnd) ? kSensorNearEnd : 0) |
+                            (status.has(Condition::PaperEnd) ? kSensorPaperEnd : 0));
+    case 2:
+    case 50:
+        return std::uint8_t(status.has(Condition::DrawerSignalHigh) ? kDrawerPinHigh : 0);
+    }
+    return std::nullopt;
+}
+
+std::array<std::uint8_t, kAutomaticBytes> automatic(const Status& status)
+{
+    auto bit = [&status](Condition condition, std::uint8_t bits) {
+        return status.has(condition) ? bits : std::uint8_t(0);
+    };
+    return {
+        std::uint8_t(kAutomaticFirstBits | bit(Condition::DrawerSignalHigh, kAutomaticDrawerHigh) |
+                     bit(Condition::Offline, kAutomaticOffline) |
+                     bit(Condition::CoverOpen, kAutomaticCoverOpen) |
+                     bit(Condition::FeedButton, kAutomaticFeedButton)),
+        std::uint8_t(bit(Condition::AutocutterError, kAutomaticAutocutterError) |
+                     bit(Condition::UnrecoverableError, kAutomaticUnrecoverableError) |
+                     bit(Condition::RecoverableError, kAutomaticRecoverableError)),
+        *transmitted(status, 1),
+        0,
+    };
+}
+
+std::optional<QByteArray> identified(const Identity& identity, int n)
+{
+    auto text = [](const QByteArray& words) {
+        return char(kIdTextHeader) + words + char(kIdTextEnd);
+    };
+    switch (n) {
+    case 1:
+    case 49:
+        return QByteArray(1, char(identity.modelId));
+    case 2:
+    case 50:
+        return QByteArray(1, char(identity.typeId));
+    case 3:
+    case 51:
+        return QByteArray(1, char(identity.versionId));
+    case kIdFirmware:
+        return text(identity.firmware);
+    case kIdMaker:
+        return text(identity.maker);
+    case kIdModel:
+        return text(identity.model);
+    case kIdSerial:
+        return text(identity.serial);
+    }
+    return std::nullopt;
+}
+
+QByteArray processed(QByteArrayView processId)
+{
+    QByteArray answer;
+    answer += char(kProcessIdHeader);
+    answer += char(kProcessIdIdentifier);
+    answer += processId;
+    answer += char(kProcessIdEnd);
+    return answer;
+}
+
 } // namespace PrinterStatus

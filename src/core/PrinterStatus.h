@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 // What a printer answers to the real-time status requests DLE EOT 1 to 4: one byte each, whose
@@ -105,10 +107,55 @@ inline constexpr std::uint8_t kTransmitFixedMask = 0x90;
 inline constexpr std::uint8_t kTransmitFixedBits = 0x00;
 inline constexpr std::uint8_t kSensorNearEnd = 0x03;  // GS r 1 bits 0 and 1
 inline constexpr std::uint8_t kSensorPaperEnd = 0x0C; // GS r 1 bits 2 and 3
+inline constexpr std::uint8_t kDrawerPinHigh = 0x01;  // GS r 2 bit 0: drawer connector pin 3
+// The answer to GS r n; none for an n it does not know.
+std::optional<std::uint8_t> transmitted(const Status& status, int n);
 
-// GS I n: the printer's identity. 65 to 68: a header, the text, and NUL.
+// GS a n: automatic status back, four bytes at once. The first has bit 4 set and bits 0, 1 and 7
+// clear; the other three have bits 4 and 7 clear, so a reader finds where the four start.
+inline constexpr int kAutomaticBytes = 4;
+inline constexpr std::uint8_t kAutomaticFirstMask = 0x93;
+inline constexpr std::uint8_t kAutomaticFirstBits = 0x10;
+inline constexpr std::uint8_t kAutomaticRestMask = 0x90;
+// The first byte
+inline constexpr std::uint8_t kAutomaticDrawerHigh = 0x04;
+inline constexpr std::uint8_t kAutomaticOffline = 0x08;
+inline constexpr std::uint8_t kAutomaticCoverOpen = 0x20;
+inline constexpr std::uint8_t kAutomaticFeedButton = 0x40;
+// The second: errors
+inline constexpr std::uint8_t kAutomaticAutocutterError = 0x08;
+inline constexpr std::uint8_t kAutomaticUnrecoverableError = 0x20;
+inline constexpr std::uint8_t kAutomaticRecoverableError = 0x40;
+// The third tells the roll paper sensors as GS r 1 does; the fourth nothing a desk printer has.
+// The bits of n: which changes are told.
+inline constexpr std::uint8_t kTellDrawer = 0x01;
+inline constexpr std::uint8_t kTellOnline = 0x02;
+inline constexpr std::uint8_t kTellError = 0x04;
+inline constexpr std::uint8_t kTellPaper = 0x08;
+std::array<std::uint8_t, kAutomaticBytes> automatic(const Status& status);
+
+// GS I n: the printer's identity. 1, 2, 3 (or 49, 50, 51): one byte each, bits 4 and 7 clear;
+// 65 to 68: a header, the text, and NUL.
+inline constexpr std::uint8_t kIdFixedMask = 0x90;
+inline constexpr std::uint8_t kTypeMultiByte = 0x01;  // type ID bit 0: two-byte characters
+inline constexpr std::uint8_t kTypeAutocutter = 0x02; // bit 1
 inline constexpr std::uint8_t kIdTextHeader = 0x5F;
 inline constexpr std::uint8_t kIdTextEnd = 0x00;
 inline constexpr int kIdFirmware = 65, kIdMaker = 66, kIdModel = 67, kIdSerial = 68;
+struct Identity {
+    std::uint8_t modelId = 0x20;
+    std::uint8_t typeId = kTypeMultiByte | kTypeAutocutter;
+    std::uint8_t versionId = 0x01;
+    QByteArray firmware, maker, model, serial; // 65 to 68
+};
+// The answer to GS I n; none for an n it does not know.
+std::optional<QByteArray> identified(const Identity& identity, int n);
+
+// GS ( H fn 48: the answer to a process ID, sent once everything before it is processed.
+inline constexpr std::uint8_t kProcessIdHeader = 0x37;
+inline constexpr std::uint8_t kProcessIdIdentifier = 0x22;
+inline constexpr std::uint8_t kProcessIdEnd = 0x00;
+inline constexpr int kProcessIdFunction = 48;
+QByteArray processed(QByteArrayView processId);
 
 } // namespace PrinterStatus

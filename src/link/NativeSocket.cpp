@@ -1,13 +1,20 @@
 #include "NativeSocket.h"
 
+#include <QHostAddress>
+
+#include <cstring>
+#include <utility>
+
 // Platform code: Winsock on Windows, BSD sockets elsewhere, TCP_INFO on Linux.
 #ifdef Q_OS_WIN
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -222,6 +229,141 @@ void close(Handle handle, bool reset)
                      sizeof hard);
     }
     closeNative(native(handle));
+}
+
+Handle listenOn(const QString& address, std::uint16_t port, int receiveBuffer, QString* why)
+{
+    const QHostAddress host(address);
+    sockaddr_storage where{};
+    socklen_t size = 0;
+    if (host.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto* six = reinterpret_cast<sockaddr_in6*>(&where);
+        six->sin6_family = AF_INET6;
+        six->sin6_port = htons(port);
+        const Q_IPV6ADDR bytes = host.toIPv6Address();
+        std::memcpy(&six->sin6_addr, bytes.c, sizeof bytes.c);
+        size = sizeof *six;
+    } else {
+        auto* four = reinterpret_cast<sockaddr_in*>(&where);
+        four->sin_family = AF_INET;
+        four->sin_port = htons(port);
+        four->sin_addr.s_addr = htonl(host.toIPv4Address());
+        size = sizeof *four;
+    }
+    auto failed = [why](Native s) {
+        *why = QString::fromLocal8Bit(std::strerror(lastError()));
+        if (s != Native(kInvalid))
+            closeNative(s);
+        return kInvalid;
+    };
+    if (!ensureStarted())
+        return failed(Native(kInvalid));
+    const Native s = ::socket(where.ss_family, SOCK_STREAM, IPPROTO_TCP);
+    if (s == Native(kInvalid) || !setNonBlocking(s))
+        return failed(s);
+    const int on = 1;
+    ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
+    if (where.ss_family == AF_INET6) // the address given, not its IPv4 twin too
+        ::setsockopt(s, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&on), sizeof on);
+    // Taken on by every connection accepted, from its first segment on.
+    if (receiveBuffer > 0)
+        ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&receiveBuffer),
+                     sizeof receiveBuffer);
+    if (::bind(s, reinterpret_cast<const sockaddr*>(&where), size) != 0 ||
+        ::listen(s, SOMAXCONN) != 0)
+        return failed(s);
+    return Handle(s);
+}
+
+std::uint16_t localPort(Handle listening)
+{
+    sockaddr_storage where{};
+    socklen_t size = sizeof where;
+    if (::getsockname(native(listening), reinterpret_cast<sockaddr*>(&where), &size) != 0)
+        return 0;
+    return ntohs(where.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&where)->sin6_port
+                                             : reinterpret_cast<sockaddr_in*>(&where)->sin_port);
+}
+
+Accept accept(Handle listening, Handle* connection, QString* peer, QString* why)
+{
+    sockaddr_storage from{};
+    socklen_t size = sizeof from;
+#ifdef Q_OS_LINUX
+    const Native s = ::accept4(native(listening), reinterpret_cast<sockaddr*>(&from), &size,
+                               SOCK_NONBLOCK | SOCK_CLOEXEC);
+#else
+    Native s = ::accept(native(listening), reinterpret_cast<sockaddr*>(&from), &size);
+    if (s != Native(kInvalid) && !setNonBlocking(s)) {
+        closeNative(s);
+        s = Native(kInvalid);
+    }
+#endif
+    if (s == Native(kInvalid)) {
+        const int error = lastError();
+        if (wouldBlock(error))
+            return Accept::None;
+#ifndef Q_OS_WIN
+        if (error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM)
+            return Accept::OutOfDescriptors;
+        // A connection that was reset while it waited is no fault of ours: the next one may be.
+        if (error == ECONNABORTED || error == EPROTO || error == EPERM)
+            return Accept::None;
+#endif
+        *why = QString::fromLocal8Bit(std::strerror(error));
+        return Accept::Failed;
+    }
+    *connection = Handle(s);
+    const QHostAddress address(reinterpret_cast<const sockaddr*>(&from));
+    const std::uint16_t port =
+        ntohs(from.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&from)->sin6_port
+                                         : reinterpret_cast<sockaddr_in*>(&from)->sin_port);
+    *peer = QStringLiteral("%1:%2").arg(address.toString()).arg(port);
+    return Accept::Taken;
+}
+
+Handle reserveSpare()
+{
+#ifdef Q_OS_WIN
+    return kInvalid;
+#else
+    const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    return fd < 0 ? kInvalid : Handle(fd);
+#endif
+}
+
+int refuseWaiting(Handle listening, Handle* spare)
+{
+    if (*spare == kInvalid)
+        return 0;
+#ifdef Q_OS_WIN
+    Q_UNUSED(listening);
+    return 0;
+#else
+    ::close(int(std::exchange(*spare, kInvalid)));
+    int refused = 0;
+    for (;;) {
+        const int s = ::accept4(native(listening), nullptr, nullptr, SOCK_CLOEXEC);
+        if (s < 0)
+            break; // none waits any more, or another thread took the descriptor
+        close(Handle(s), true);
+        ++refused;
+    }
+    *spare = reserveSpare();
+    return refused;
+#endif
+}
+
+qint64 descriptorLimit()
+{
+#ifdef Q_OS_WIN
+    return 0;
+#else
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 0;
+    return qint64(limit.rlim_cur);
+#endif
 }
 
 } // namespace NativeSocket

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 #include <array>
@@ -44,5 +45,24 @@ Acknowledged acknowledged(Handle handle, qint64 written, bool shutDown);
 void shutdownSending(Handle handle);
 // Closes the socket; with reset, at once and without delivering what is still queued.
 void close(Handle handle, bool reset = false);
+
+// The desk printer's side. A listening socket on the address (IPv4 or IPv6, as Qt writes it) and
+// port, 0 for any free one; a receive buffer of that many bytes for each connection it takes
+// (0: the system's), which keeps a slow reader's window small. kInvalid with the system's reason.
+Handle listenOn(const QString& address, std::uint16_t port, int receiveBuffer, QString* why);
+std::uint16_t localPort(Handle listening);
+
+enum class Accept { Taken, None, OutOfDescriptors, Failed };
+// Takes one waiting connection as a non-blocking socket, its peer as "address:port"; why it
+// failed otherwise.
+Accept accept(Handle listening, Handle* connection, QString* peer, QString* why);
+// A descriptor held back for refusing connections when there are no others: kInvalid when none
+// can be had.
+Handle reserveSpare();
+// Out of descriptors, a connection that waits can only be refused (reset) with the spare freed
+// for it: every waiting one is, and the spare taken again. How many were refused.
+int refuseWaiting(Handle listening, Handle* spare);
+// The system's limit of descriptors for this process, 0 when unknown.
+qint64 descriptorLimit();
 
 } // namespace NativeSocket

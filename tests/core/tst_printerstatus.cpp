@@ -19,6 +19,14 @@ struct ReplyRow {
     ReplyCheck check;
     int request; // the first request left without its byte; 0: none
 };
+struct Answers {
+    const char* name;
+    const char* status; // DLE EOT 1 to 4
+    const char* paper;  // GS r 1
+    const char* drawer; // GS r 2
+    const char* automatic;
+};
+Q_DECLARE_METATYPE(Answers)
 Q_DECLARE_METATYPE(Bit)
 Q_DECLARE_METATYPE(Summary)
 Q_DECLARE_METATYPE(ReplyRow)
@@ -105,6 +113,33 @@ private slots:
         const Reply r = read(QByteArray::fromHex(row.hex));
         QCOMPARE(r.check, row.check);
         QCOMPARE(r.request, row.request);
+    }
+
+    // The other answers a printer gives from the same status, each byte with its fixed bits.
+    void otherAnswers_data()
+    {
+        addRows<Answers>({
+            {"online", "12121212", "00", "00", "10000000"},
+            {"drawer signal high", "16121212", "00", "01", "14000000"},
+            {"cover open, paper fed by the button", "1A1E1212", "00", "00", "78000000"},
+            {"every error", "1A527A12", "00", "00", "18680000"},
+            {"paper near end", "1212121E", "03", "00", "10000300"},
+            {"paper end", "1A32127E", "0F", "00", "18000F00"},
+        });
+    }
+    void otherAnswers()
+    {
+        QFETCH(Answers, row);
+        const Status s = read(QByteArray::fromHex(row.status)).status;
+        QCOMPARE(QByteArray(1, char(*transmitted(s, 1))).toHex().toUpper(), row.paper);
+        QCOMPARE(QByteArray(1, char(*transmitted(s, 50))).toHex().toUpper(), row.drawer);
+        const auto four = automatic(s);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(four.data()), 4).toHex().toUpper(),
+                 row.automatic);
+        QCOMPARE(four[0] & kAutomaticFirstMask, kAutomaticFirstBits);
+        for (std::size_t i = 1; i < four.size(); ++i)
+            QCOMPARE(four[i] & kAutomaticRestMask, 0);
+        QVERIFY(!transmitted(s, 3));
     }
 };
 
