@@ -425,6 +425,10 @@ void Listener::answer(Session* session, const Decoding::Item& item)
     case Op::RealTimeClearBuffers:
         return;
     case Op::TransmitStatus:
+        // Taken in turn with the print data, so a printer that stopped never gets to it: only the
+        // real-time requests tell why.
+        if (!m_printing)
+            return;
         if (const auto byte = PrinterStatus::transmitted(m_status, n))
             reply(session, QByteArray(1, char(*byte)));
         return;
