@@ -337,16 +337,10 @@ private slots:
     {
         Behaviour printer = answering("1A521A1E");
         const auto info = [](char n) { return QByteArray("\x1dI") + n; };
-        printer.replies = {{info(66), QByteArray("\x5f"
-                                                 "Corvane",
-                                                 9)},
-                           {info(67),
-                            QByteArray("\x12\x12\x5f"
-                                       "Desk\x1b",
-                                       9),
-                            100},
-                           {info(65), "\x5f"
-                                      "1.0"}};
+        // The model comes late, behind stray status bytes; the firmware never ends.
+        printer.replies = {{info(66), QByteArray("_Corvane", 9)},
+                           {info(67), QByteArray("\x12\x12_Desk\x1b", 9), 100},
+                           {info(65), "_1.0"}};
         m_printer->setBehaviour(printer);
         const CliRun r =
             runCli(at({"--json", "-H", "127.0.0.3", "-t", "500", "status", "--identify"}));
