@@ -125,9 +125,12 @@ Record sent(const QString& host, const QString& command, const Fleet::Result& re
                   .ms = result.ms,
                   .bytes = result.bytes,
                   .message = Outcomes::windowText(result.outcome, id)};
+    // The requests asked after the job to say why are not of what it was to send.
+    if (confirm)
+        record.bytes = qMin(record.bytes, total);
     if (result.outcome == Outcome::Interrupted)
         record.message =
-            QStringLiteral("interrupted after %1 of %2 bytes").arg(result.bytes).arg(total);
+            QStringLiteral("interrupted after %1 of %2 bytes").arg(record.bytes).arg(total);
     if (!confirm || !confirming(result.outcome))
         return record;
     const QByteArray& answers = result.reply;

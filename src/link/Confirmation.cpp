@@ -5,6 +5,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <optional>
 
 namespace Confirmation {
@@ -46,8 +47,9 @@ public:
         for (auto gone : {&Connection::broken, &Connection::finished})
             connect(connection, gone, this, [this] { ended(); });
         connection->setReceiveLimit(kKept);
-        // A printer that stops taking the job is not waited for longer than for its answer.
-        connection->setStallMs(bounds.answerMs);
+        // A printer that reads slowly takes the job in lumps a second or two apart, as its
+        // window opens: a short wait for the answer must not give it up while it takes them.
+        connection->setStallMs(std::max(bounds.answerMs, Connection::kStallMs));
     }
 
     void start(const Catalogue::Sends& job)

@@ -9,8 +9,8 @@
 namespace Confirmation {
 
 struct Bounds {
-    // How long the printer may take to answer once it has every byte, and how long it may go
-    // without taking any before that.
+    // How long the printer may take to answer once it has every byte; before that, it may go
+    // without taking any as long as without --confirm, or this if it is longer.
     int answerMs = 10000;
     int whyMs = 1000; // each of DLE EOT 2 and 1
 };

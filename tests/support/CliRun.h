@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <functional>
+
 // The real corvane-cli, run as a script runs it; CORVANE_CLI is its path, set by the test's
 // build.
 constexpr int kBound = 20000; // every wait on the tool or a printer ends well within this
@@ -18,8 +20,9 @@ struct CliRun {
     qint64 ms = 0;
 };
 
+// meanwhile is called once the tool has its input, to do what a user does while it runs.
 inline CliRun runCli(const QStringList& arguments, const QByteArray& input = {},
-                     int boundMs = kBound)
+                     const std::function<void(QProcess&)>& meanwhile = {})
 {
     QProcess process;
     QElapsedTimer clock;
@@ -27,10 +30,12 @@ inline CliRun runCli(const QStringList& arguments, const QByteArray& input = {},
     process.start(QStringLiteral(CORVANE_CLI), arguments);
     process.write(input);
     process.closeWriteChannel();
+    if (meanwhile)
+        meanwhile(process);
     // The fake printers live in the test's process: they read only while its events flow.
-    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, boundMs))
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, kBound))
         process.kill();
-    process.waitForFinished(boundMs);
+    process.waitForFinished(kBound);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError()),
             clock.elapsed()};
