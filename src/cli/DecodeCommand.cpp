@@ -2,11 +2,23 @@
 // receipts it prints.
 #include "ToolCommands.h"
 #include "core/Decoder.h"
+#if CORVANE_CLI_DRAWS
 #include "render/Printer.h"
 #include "render/ReceiptFiles.h"
 
-#include <QFile>
 #include <QGuiApplication>
+#else
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#endif
+
+#include <QFile>
 #include <QJsonDocument>
 
 namespace ToolCommands {
@@ -26,10 +38,30 @@ bool wantsRender(int argc, char* argv[])
     return false;
 }
 
+#if CORVANE_CLI_DRAWS
 int paperDots(int paperMm)
 {
     return paperMm == 58 ? Render::kPaper58 : Render::kPaper80;
 }
+#else
+// Becomes the drawing build with the same words; returns only when there is none to become.
+[[noreturn]] void becomeDrawingBuild(char* argv[])
+{
+    char self[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string dir = length > 0 ? std::string(self, std::size_t(length)) : std::string("./");
+    dir.erase(dir.rfind('/') + 1);
+    const std::string beside = dir + "corvane-cli-render";
+    const std::string installed = dir + CORVANE_CLI_RENDER;
+    ::execv(beside.c_str(), argv);
+    ::execv(installed.c_str(), argv);
+    std::fprintf(stderr,
+                 "corvane-cli: --render needs corvane-cli-render, which could not be started "
+                 "from %s: %s\n",
+                 installed.c_str(), std::strerror(errno));
+    std::exit(Cli::Failed);
+}
+#endif
 
 } // namespace
 
@@ -37,6 +69,9 @@ std::unique_ptr<QCoreApplication> application(int& argc, char* argv[])
 {
     if (!wantsRender(argc, argv))
         return std::make_unique<QCoreApplication>(argc, argv);
+#if !CORVANE_CLI_DRAWS
+    becomeDrawingBuild(argv);
+#else
     // Fonts come with a GUI application; the offscreen one needs no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -48,6 +83,7 @@ std::unique_ptr<QCoreApplication> application(int& argc, char* argv[])
                 previous(type, where, text);
         });
     return std::make_unique<QGuiApplication>(argc, argv);
+#endif
 }
 
 void printItem(Cli::Context& context, const Decoding::Item& item, int connection)
@@ -80,6 +116,7 @@ int runDecode(Cli::Context& context)
 
     const Options::Settings& settings = context.settings;
     const bool rendering = !settings.render.isEmpty();
+#if CORVANE_CLI_DRAWS
     ReceiptFiles files(settings.render, settings.paperMm);
     Render::Printer printer({paperDots(settings.paperMm), settings.codePage});
     QString failure;
@@ -90,12 +127,16 @@ int runDecode(Cli::Context& context)
     printer.onNote = [&context](const QString& note) {
         context.output.err(QStringLiteral("corvane-cli: decode: ") + note);
     };
+#endif
     auto take = [&](const QList<Decoding::Item>& items) {
         for (const Decoding::Item& item : items) {
-            if (rendering)
+#if CORVANE_CLI_DRAWS
+            if (rendering) {
                 printer.feed(item);
-            else
-                printItem(context, item, 0);
+                continue;
+            }
+#endif
+            printItem(context, item, 0);
         }
     };
 
@@ -118,6 +159,7 @@ int runDecode(Cli::Context& context)
     take(decoder.finish());
     if (!rendering)
         return Cli::Ok;
+#if CORVANE_CLI_DRAWS
     printer.finish();
     if (failure.isEmpty())
         files.finish(&failure);
@@ -138,6 +180,7 @@ int runDecode(Cli::Context& context)
         else
             context.output.out(written.toUtf8());
     }
+#endif
     return Cli::Ok;
 }
 

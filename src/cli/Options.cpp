@@ -3,7 +3,9 @@
 #include "Cli.h"
 #include "core/Address.h"
 #include "core/AnsiCodePage.h"
+#if CORVANE_CLI_DRAWS
 #include "render/ReceiptFiles.h"
+#endif
 
 #include <QFile>
 
@@ -337,9 +339,14 @@ std::optional<Settings> read(const Line& line, const QString& command, const Tak
             s.saveDir = given.value;
             break;
         case Name::Render:
+#if CORVANE_CLI_DRAWS
             if (!ReceiptFiles::formatOf(given.value))
                 return refuse(QStringLiteral("%1: %2 ends in neither .png nor .pdf")
                                   .arg(name, quoted(given.value)));
+#else
+            // The drawing build takes every line with --render before its options are read.
+            return refuse(QStringLiteral("%1: this corvane-cli does not draw").arg(name));
+#endif
             s.render = given.value;
             break;
         case Name::Paper:
