@@ -540,13 +540,16 @@ bool sendThenDrain(const char* ipv4, std::uint16_t port, const QByteArray& bytes
 
 // corvane-cli listen's peak resident memory in KiB after one client has sent the bytes and it
 // has closed the connection; -1 when that failed.
-double listenPeakKiB(std::uint16_t port, const QByteArray& bytes, bool small)
+double listenPeakKiB(std::uint16_t port, const QByteArray& bytes, bool small,
+                     const QStringList& options = {})
 {
     QProcess listen;
     listen.setStandardOutputFile(QProcess::nullDevice());
     listen.setReadChannel(QProcess::StandardError);
-    listen.start(QStringLiteral(CORVANE_CLI),
-                 {QStringLiteral("listen"), QStringLiteral("-p"), QString::number(port)});
+    listen.start(
+        QStringLiteral(CORVANE_CLI),
+        QStringList{QStringLiteral("listen"), QStringLiteral("-p"), QString::number(port)} +
+            options);
     double peak = -1;
     if (listen.waitForReadyRead(10000) && sendThenDrain(kHost, port, bytes, small)) {
         QFile status(QStringLiteral("/proc/%1/status").arg(listen.processId()));
@@ -561,9 +564,36 @@ double listenPeakKiB(std::uint16_t port, const QByteArray& bytes, bool small)
     return peak;
 }
 
-// corvane-cli listen taking a 64 MiB NV download, its output going to a pipe the bench reads,
-// against the plain reader: from the connection to the last byte read (for listen, to the line
-// that tells the connection's end).
+// corvane-cli listen taking one connection of these bytes, its output going to a pipe the bench
+// reads: ms from the connection to the line that tells its end, its last byte read; -1 when that
+// failed.
+double listenMs(std::uint16_t port, const QByteArray& data, const QStringList& options = {})
+{
+    QProcess listen;
+    listen.start(QStringLiteral(CORVANE_CLI),
+                 QStringList{QStringLiteral("listen"), QStringLiteral("-p"), QString::number(port),
+                             QStringLiteral("--count"), QStringLiteral("1")} +
+                     options);
+    // It tells its port on standard error once it listens.
+    listen.setReadChannel(QProcess::StandardError);
+    if (!listen.waitForReadyRead(10000))
+        return -1;
+    listen.setReadChannel(QProcess::StandardOutput);
+    const Clock::time_point start = Clock::now();
+    if (!plainSend(kHost, port, data.constData(), std::size_t(data.size())))
+        return -1;
+    const QByteArray closed = "closed after " + QByteArray::number(data.size()) + " bytes";
+    QByteArray out;
+    while (!out.contains(closed) && listen.waitForReadyRead(60000))
+        out += listen.readAllStandardOutput();
+    const Clock::time_point end = Clock::now();
+    if (!out.contains(closed) || !listen.waitForFinished(10000) || listen.exitCode() != 0)
+        return -1;
+    return ms(end - start);
+}
+
+// corvane-cli listen taking a 64 MiB NV download against the plain reader (from the connection
+// to the last byte read), then with --render; the same with a stream of 2,000 receipts.
 int caseListen()
 {
     constexpr std::uint16_t kListenPort = 9500;
@@ -571,29 +601,14 @@ int caseListen()
     const QByteArray image = QByteArray::fromHex("1c7101ff030800") + QByteArray(65472, '\x55');
     while (data.size() < 64 << 20)
         data += image;
-    std::vector<double> tool, plain;
+    QTemporaryDir drawings;
+    const QStringList render{QStringLiteral("--render"), drawings.path()};
+    std::vector<double> tool, plain, rendered;
     for (int i = 0; i < 5; ++i) {
-        QProcess listen;
-        listen.start(QStringLiteral(CORVANE_CLI),
-                     {QStringLiteral("listen"), QStringLiteral("-p"), QString::number(kListenPort),
-                      QStringLiteral("--count"), QStringLiteral("1")});
-        // It tells its port on standard error once it listens.
-        listen.setReadChannel(QProcess::StandardError);
-        if (!listen.waitForReadyRead(10000))
-            return 1;
-        listen.setReadChannel(QProcess::StandardOutput);
-        const Clock::time_point start = Clock::now();
-        if (!plainSend(kHost, kListenPort, data.constData(), std::size_t(data.size())))
-            return 2;
-        // Until it tells the connection's end, its last byte read.
-        const QByteArray closed = "closed after " + QByteArray::number(data.size()) + " bytes";
-        QByteArray out;
-        while (!out.contains(closed) && listen.waitForReadyRead(60000))
-            out += listen.readAllStandardOutput();
-        const Clock::time_point end = Clock::now();
-        if (!out.contains(closed) || !listen.waitForFinished(10000) || listen.exitCode() != 0)
+        tool.push_back(listenMs(kListenPort, data));
+        rendered.push_back(listenMs(kListenPort, data, render));
+        if (tool.back() < 0 || rendered.back() < 0)
             return 3;
-        tool.push_back(ms(end - start));
 
         SinkServer sink(kHost, kListenPort + 1, false);
         QObject waker; // the sink's thread wakes the wait below on each read
@@ -611,16 +626,39 @@ int caseListen()
     const double mib = double(data.size()) / double(1 << 20);
     report("listen_mib_per_s", mib / (median(tool) / 1000.0));
     report("listen_plain_mib_per_s", mib / (median(plain) / 1000.0));
+    report("listen_render_mib_per_s", mib / (median(rendered) / 1000.0));
+
+    // Short receipts, each a logo, ten lines and a cut, as a till sends them: each drawn and
+    // written as it ends.
+    QByteArray receipts;
+    const QByteArray logo = QByteArray::fromHex("1d76300020004000") + QByteArray(2048, '\x5a');
+    for (int i = 0; i < 2000; ++i)
+        receipts += logo + QByteArray("Item of the day                     2.40\n").repeated(10) +
+                    QByteArray::fromHex("1d564100");
+    std::vector<double> receiptsTool, receiptsRendered;
+    for (int i = 0; i < 3; ++i) {
+        QTemporaryDir each;
+        receiptsTool.push_back(listenMs(kListenPort, receipts));
+        receiptsRendered.push_back(
+            listenMs(kListenPort, receipts, {QStringLiteral("--render"), each.path()}));
+        if (receiptsTool.back() < 0 || receiptsRendered.back() < 0)
+            return 6;
+    }
+    report("listen_receipts_ms", median(receiptsTool));
+    report("listen_render_receipts_ms", median(receiptsRendered));
 
     // Its peak memory when a client sends a million status requests and reads none of the
-    // answers until it has sent them all, against its peak taking the download.
+    // answers until it has sent them all, against its peak taking the download; and that peak
+    // with --render.
     const QByteArray requests = QByteArray::fromHex("100401").repeated(1000000);
     const double unreadPeak = listenPeakKiB(kListenPort + 2, requests, true);
     const double downloadPeak = listenPeakKiB(kListenPort + 2, data, false);
-    if (unreadPeak < 0 || downloadPeak < 0)
+    const double renderPeak = listenPeakKiB(kListenPort + 2, data, false, render);
+    if (unreadPeak < 0 || downloadPeak < 0 || renderPeak < 0)
         return 5;
     report("listen_unread_peak_kib", unreadPeak);
     report("listen_download_peak_kib", downloadPeak);
+    report("listen_render_peak_kib", renderPeak);
     return 0;
 }
 
@@ -844,6 +882,22 @@ int drive()
         num(at(listen, "listen_unread_peak_kib") / 1024.0, 1),
         num(at(listen, "listen_download_peak_kib") / 1024.0, 1) + " taking the download",
         num(unreadRatio), "<= 2 x", unreadRatio <= 2);
+    const double renderRatio =
+        at(listen, "listen_render_mib_per_s") / at(listen, "listen_mib_per_s");
+    row("9 listen --render, the download, MiB/s", num(at(listen, "listen_render_mib_per_s"), 0),
+        num(at(listen, "listen_mib_per_s"), 0) + " not drawn", num(renderRatio), ">= 0.5 x",
+        renderRatio >= 0.5);
+    const double receiptsRatio =
+        at(listen, "listen_render_receipts_ms") / at(listen, "listen_receipts_ms");
+    row("9 listen --render, 2,000 receipts, ms", num(at(listen, "listen_render_receipts_ms"), 0),
+        num(at(listen, "listen_receipts_ms"), 0) + " not drawn", num(receiptsRatio), "(detail)",
+        true);
+    const double renderGrowthMiB =
+        (at(listen, "listen_render_peak_kib") - at(listen, "listen_download_peak_kib")) / 1024.0;
+    row("9 listen --render, the download, peak MiB",
+        num(at(listen, "listen_render_peak_kib") / 1024.0, 1),
+        num(at(listen, "listen_download_peak_kib") / 1024.0, 1) + " not drawn",
+        "+" + num(renderGrowthMiB, 1), "<= + 32 MiB", renderGrowthMiB <= 32);
     return allOk ? 0 : 1;
 }
 

@@ -38,12 +38,7 @@ bool wantsRender(int argc, char* argv[])
     return false;
 }
 
-#if CORVANE_CLI_DRAWS
-int paperDots(int paperMm)
-{
-    return paperMm == 58 ? Render::kPaper58 : Render::kPaper80;
-}
-#else
+#if !CORVANE_CLI_DRAWS
 // Becomes the drawing build with the same words; returns only when there is none to become.
 [[noreturn]] void becomeDrawingBuild(char* argv[])
 {
@@ -64,6 +59,13 @@ int paperDots(int paperMm)
 #endif
 
 } // namespace
+
+#if CORVANE_CLI_DRAWS
+int paperDots(int paperMm)
+{
+    return paperMm == 58 ? Render::kPaper58 : Render::kPaper80;
+}
+#endif
 
 std::unique_ptr<QCoreApplication> application(int& argc, char* argv[])
 {

@@ -44,6 +44,10 @@ QString fill(const Options::Row& row, const Options::Takes& takes)
             names << QLatin1String(simulation.name);
         return help.arg(names.join(u'|'));
     }
+    case Name::Render:
+        return takes.renderFolder ? QStringLiteral("draw each connection's receipts as a printer "
+                                                   "prints them, into DIR as PNG files")
+                                  : help;
     default:
         return help;
     }
@@ -62,7 +66,8 @@ QString options(const Options::Takes& takes)
                                   : QStringLiteral("--%1");
         left = left.arg(QLatin1String(row.word));
         if (*row.value)
-            left += QStringLiteral(" <%1>").arg(QLatin1String(row.value));
+            left += QStringLiteral(" <%1>").arg(
+                QLatin1String(name == Name::Render && takes.renderFolder ? "DIR" : row.value));
         text += line(left, fill(row, takes));
     }
     return text;

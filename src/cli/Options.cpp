@@ -340,7 +340,9 @@ std::optional<Settings> read(const Line& line, const QString& command, const Tak
             break;
         case Name::Render:
 #if CORVANE_CLI_DRAWS
-            if (!ReceiptFiles::formatOf(given.value))
+            if (takes.renderFolder && given.value.isEmpty())
+                return refuse(name + QStringLiteral(": the folder's name is empty"));
+            if (!takes.renderFolder && !ReceiptFiles::formatOf(given.value))
                 return refuse(QStringLiteral("%1: %2 ends in neither .png nor .pdf")
                                   .arg(name, quoted(given.value)));
 #else

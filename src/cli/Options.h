@@ -64,7 +64,8 @@ struct Takes {
     QList<Name> options;
     int timeoutMs = Defaults::kConnectTimeoutMs;
     int jobs = 64;
-    int lowestPort = 1; // 0 takes any free port
+    int lowestPort = 1;        // 0 takes any free port
+    bool renderFolder = false; // --render names a folder, each connection's receipts in it
 };
 // What every printer command takes: the printers, how they are reached, and the output.
 Takes fleet();
@@ -90,7 +91,7 @@ struct Settings {
     int count = 0; // 0: no end
     QString saveDir;
     const PrinterStatus::Simulation* statusReply = nullptr;
-    QString render; // where --render draws the receipts; empty: no drawing
+    QString render; // the file or folder --render draws the receipts into; empty: no drawing
     int paperMm = 80;
     Listener::Faults faults; // --fault, each given once
 };

@@ -48,11 +48,12 @@ const QList<ToolCommand>& table()
         {"listen",
          "",
          "be a printer: take connections and show, command by command, what arrives",
-         {{Name::Bind, Name::Port, Name::Count, Name::Save, Name::StatusReply, Name::Fault,
-           Name::Encoding, Name::Json, Name::Help},
+         {{Name::Bind, Name::Port, Name::Count, Name::Save, Name::Render, Name::Paper,
+           Name::StatusReply, Name::Fault, Name::Encoding, Name::Json, Name::Help},
           0,
           0,
-          0},
+          0,
+          true},
          runListen,
          "Listens on port 9100 of 127.0.0.1 unless told otherwise; the port is told on\n"
          "standard error. Each connection is read to its end at full speed and shown under a\n"

@@ -35,6 +35,9 @@ int runDecode(Cli::Context& context); // DecodeCommand.cpp
 // The application the command line asks for: a GUI one, offscreen, where it draws receipts.
 std::unique_ptr<QCoreApplication> application(int& argc, char* argv[]); // DecodeCommand.cpp
 
+// The paper --paper names, in dots across (DecodeCommand.cpp).
+int paperDots(int paperMm);
+
 // One decoded item on the output; connection is its number for listen, 0 for decode.
 void printItem(Cli::Context& context, const Decoding::Item& item, int connection);
 

@@ -61,10 +61,10 @@ constexpr FaultRow kFaults[] = {
 } // namespace
 
 struct Listener::Session {
-    Session(int n, NativeSocket::Handle handle, int codePage)
+    Session(int n, NativeSocket::Handle handle, int codePage, Decoding::Keep keep)
         : number(n)
         , fd(handle)
-        , decoder(codePage)
+        , decoder(codePage, keep)
     {}
     int number;
     NativeSocket::Handle fd;
@@ -200,21 +200,14 @@ PrinterStatus::Identity Listener::identity(const QByteArray& version, std::uint1
 
 bool Listener::start(QString* error)
 {
-    if (!m_options.saveDir.isEmpty()) {
-        const QDir folder(m_options.saveDir);
-        if (!QDir().mkpath(m_options.saveDir) || !QFileInfo(m_options.saveDir).isWritable()) {
-            *error = QStringLiteral("cannot write to the folder \"%1\"").arg(m_options.saveDir);
+    for (const QString& folder : {m_options.saveDir, m_options.alsoNumbered}) {
+        if (folder.isEmpty())
+            continue;
+        if (!QDir().mkpath(folder) || !QFileInfo(folder).isWritable()) {
+            *error = QStringLiteral("cannot write to the folder \"%1\"").arg(folder);
             return false;
         }
-        // Numbered on after every capture already there, of an earlier run too.
-        static const QRegularExpression taken(QStringLiteral("^connection-(\\d+)\\.bin"));
-        for (const QString& name : folder.entryList(QDir::AllEntries | QDir::System | QDir::Hidden |
-                                                    QDir::NoDotAndDotDot)) {
-            const QRegularExpressionMatch match = taken.match(name);
-            const int number = match.hasMatch() ? match.captured(1).toInt() : 0;
-            if (number > 0 && number < kMostFiles)
-                m_nextFile = std::max(m_nextFile, number + 1);
-        }
+        m_nextFile = std::max(m_nextFile, nextFileNumber(folder));
     }
     const qint64 slow = m_options.faults.slow;
     QString why;
@@ -244,6 +237,21 @@ QString Listener::saveName(int number)
     return QStringLiteral("connection-%1.bin").arg(number, 4, 10, QChar(u'0'));
 }
 
+int Listener::nextFileNumber(const QString& folder)
+{
+    // Captures, the partial ones, and whatever is named after them.
+    static const QRegularExpression taken(QStringLiteral("^connection-(\\d+)[.-]"));
+    int next = 1;
+    for (const QString& name : QDir(folder).entryList(QDir::AllEntries | QDir::System |
+                                                      QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QRegularExpressionMatch match = taken.match(name);
+        const int number = match.hasMatch() ? match.captured(1).toInt() : 0;
+        if (number > 0 && number < kMostFiles)
+            next = std::max(next, number + 1);
+    }
+    return next;
+}
+
 void Listener::accept()
 {
     for (int i = 0; i < kAcceptsPerWake && m_listening != NativeSocket::kInvalid; ++i) {
@@ -265,7 +273,8 @@ void Listener::accept()
         case NativeSocket::Accept::Taken:
             break;
         }
-        auto session = std::make_unique<Session>(m_accepted + 1, fd, m_options.codePage);
+        auto session =
+            std::make_unique<Session>(m_accepted + 1, fd, m_options.codePage, m_options.keep);
         if (!openCapture(session.get())) {
             NativeSocket::close(fd, true);
             continue;

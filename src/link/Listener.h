@@ -45,6 +45,10 @@ public:
         std::uint16_t port = 9100;
         int count = 0;   // stop after this many connections; 0: go on
         QString saveDir; // each connection's raw bytes go to a file there; empty: none
+        // Files named after the captures are written there (the receipts drawn): captures are
+        // numbered on past them too.
+        QString alsoNumbered;
+        Decoding::Keep keep = Decoding::Keep::Head; // Data for a renderer
         // The answers to DLE EOT 1 to 4 before any fault: online, cover closed, paper present.
         PrinterStatus::Status status;
         Faults faults;
@@ -68,6 +72,9 @@ public:
 
     // A file of the folder for a connection's bytes: connection-0001.bin and so on.
     static QString saveName(int number);
+    // The number after every connection-NNNN file of the folder, of an earlier run too: 1 for
+    // none.
+    static int nextFileNumber(const QString& folder);
     // The identity the printer tells: maker, model, the version, a serial made from the port.
     static PrinterStatus::Identity identity(const QByteArray& version, std::uint16_t port);
 

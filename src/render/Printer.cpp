@@ -536,7 +536,34 @@ struct Printer::Model {
         return all;
     }
 
-    void defineImage(const QString& name, const QImage& dots) { stored << qMakePair(name, dots); }
+    // Graphics are kept by key until deleted, which a client may never do: past the capacity,
+    // as in a printer whose memory is full, a definition is refused.
+    bool fits(const QMap<QByteArray, QImage>& graphics, const QByteArray& key, const QImage& dots,
+              const Item& item)
+    {
+        qint64 held = dots.sizeInBytes();
+        for (auto it = graphics.cbegin(); it != graphics.cend(); ++it)
+            held += it.key() == key ? 0 : it.value().sizeInBytes();
+        if (held <= kGraphicsCapacity)
+            return true;
+        note(QStringLiteral("%1: not stored: with it the graphics held would take more than %2 "
+                            "MiB, all the printer has")
+                 .arg(item.name)
+                 .arg(kGraphicsCapacity >> 20));
+        return false;
+    }
+
+    // A name defined again replaces its image, as in the printer: a capture of any number of
+    // downloads keeps no more than the printer holds.
+    void defineImage(const QString& name, const QImage& dots)
+    {
+        forget([&name](const QString& earlier) { return earlier == name; });
+        stored << qMakePair(name, dots);
+    }
+    template <typename Match> void forget(Match match)
+    {
+        stored.removeIf([&match](const QPair<QString, QImage>& s) { return match(s.first); });
+    }
 
     // ----- one item -----
 
@@ -775,6 +802,8 @@ struct Printer::Model {
         case Op::NvGraphicsDefineColumn: {
             const QByteArray key = QByteArray(1, char(item.arg("kc1"))) + char(item.arg("kc2"));
             const QImage dots = graphicsData(item, item.op == Op::NvGraphicsDefineColumn);
+            if (!fits(memory->nvGraphics, key, dots, item))
+                return;
             memory->nvGraphics.insert(key, dots);
             defineImage(
                 QStringLiteral("NV graphics \"%1\"").arg(keyName(item.arg("kc1"), item.arg("kc2"))),
@@ -785,6 +814,8 @@ struct Printer::Model {
         case Op::DownloadGraphicsDefineColumn: {
             const QByteArray key = QByteArray(1, char(item.arg("kc1"))) + char(item.arg("kc2"));
             const QImage dots = graphicsData(item, item.op == Op::DownloadGraphicsDefineColumn);
+            if (!fits(downloadGraphics, key, dots, item))
+                return;
             downloadGraphics.insert(key, dots);
             defineImage(QStringLiteral("download graphics \"%1\"")
                             .arg(keyName(item.arg("kc1"), item.arg("kc2"))),
@@ -990,6 +1021,7 @@ struct Printer::Model {
     void defineNvImages(const Item& item)
     {
         memory->nvImages.clear();
+        forget([](const QString& name) { return name.startsWith(u"NV bit image "); });
         const int count = item.params.value(0);
         qsizetype from = 0;
         for (int i = 0; i < count && from + 4 <= item.data.size(); ++i) {

@@ -27,6 +27,9 @@ struct Options {
     int codePage = 1252;
 };
 
+// What NV graphics, and apart from them download graphics, may take at most.
+inline constexpr qint64 kGraphicsCapacity = 32 << 20;
+
 // What a printer keeps in its non-volatile memory, from one connection to the next.
 struct Memory {
     QList<QImage> nvImages;              // FS q, numbered from 1

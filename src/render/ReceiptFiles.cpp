@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include <utility>
+
 std::optional<ReceiptFiles::Format> ReceiptFiles::formatOf(const QString& path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -18,10 +20,11 @@ std::optional<ReceiptFiles::Format> ReceiptFiles::formatOf(const QString& path)
     return std::nullopt;
 }
 
-ReceiptFiles::ReceiptFiles(const QString& path, int paperMm)
+ReceiptFiles::ReceiptFiles(const QString& path, int paperMm, Replace replace)
     : m_path(path)
     , m_format(formatOf(path).value_or(Format::Png))
     , m_paperMm(paperMm)
+    , m_replace(replace)
 {}
 
 ReceiptFiles::~ReceiptFiles()
@@ -48,11 +51,49 @@ bool writePng(const QImage& image, const QString& path, QString* why)
     return false;
 }
 
+// A new file or none: O_EXCL fails on any name that is there, a dangling link too.
+bool writeNewPng(const QImage& image, const QString& path, QString* why)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        *why = QFileInfo(path).exists() || QFileInfo(path).isSymLink()
+                   ? QStringLiteral("cannot write \"%1\": a file or link of that name is there, "
+                                    "and it is left as it is")
+                         .arg(path)
+                   : QStringLiteral("cannot write \"%1\": %2").arg(path, file.errorString());
+        return false;
+    }
+    QImageWriter writer(&file, "png");
+    if (writer.write(image) && file.flush())
+        return true;
+    *why = QStringLiteral("cannot write \"%1\": %2")
+               .arg(path, file.error() != QFileDevice::NoError ? file.errorString()
+                                                               : writer.errorString());
+    file.remove();
+    return false;
+}
+
 } // namespace
 
 bool ReceiptFiles::add(const QImage& receipt, QString* why)
 {
     ++m_count;
+    if (m_format == Format::Png && m_replace == Replace::Never) {
+        if (m_count == 1) {
+            m_held = receipt;
+            return true;
+        }
+        if (m_count == 2) {
+            const QImage first = std::exchange(m_held, QImage());
+            if (!writeNewPng(first, numbered(m_path, 1), why))
+                return false;
+            m_written << numbered(m_path, 1);
+        }
+        if (!writeNewPng(receipt, numbered(m_path, m_count), why))
+            return false;
+        m_written << numbered(m_path, m_count);
+        return true;
+    }
     if (m_format == Format::Png) {
         if (m_count == 2) {
             // A second receipt: the first takes its number too.
@@ -100,6 +141,11 @@ bool ReceiptFiles::add(const QImage& receipt, QString* why)
 
 bool ReceiptFiles::finish(QString* why)
 {
+    if (!m_held.isNull()) {
+        if (!writeNewPng(std::exchange(m_held, QImage()), m_path, why))
+            return false;
+        m_written << m_path;
+    }
     if (m_painter && !m_painter->end()) {
         *why = QStringLiteral("cannot write \"%1\"").arg(m_path);
         m_painter.reset();

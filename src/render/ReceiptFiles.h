@@ -18,8 +18,11 @@ public:
     // The format the path's suffix asks for; nothing for another suffix.
     static std::optional<Format> formatOf(const QString& path);
 
+    // Replace::Never, for names this program chose: a PNG is never written over a file or
+    // through a link, so the first receipt is held until the next tells its name.
+    enum class Replace { Yes, Never };
     // paperMm: 80 or 58, the width of a PDF's pages.
-    ReceiptFiles(const QString& path, int paperMm);
+    ReceiptFiles(const QString& path, int paperMm, Replace replace = Replace::Yes);
     ~ReceiptFiles();
 
     // False with the reason when the file cannot be written.
@@ -36,6 +39,8 @@ private:
     QString m_path;
     Format m_format;
     int m_paperMm;
+    Replace m_replace;
+    QImage m_held;
     int m_count = 0;
     QStringList m_written;
     std::unique_ptr<QPdfWriter> m_pdf;

@@ -4,6 +4,8 @@
 #include "support/Rows.h"
 
 #include <QDir>
+#include <QImage>
+#include <QJsonArray>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
@@ -77,10 +79,23 @@ class TestListen : public QObject {
     Q_OBJECT
 private slots:
     // Whatever the tool sends, the desk printer names, none of it unknown, between each
-    // connection's open and close, and saves it.
-    void namesAndSavesEveryCommand()
+    // connection's open and close, and saves it; and draws it, with the logo an earlier
+    // connection stored.
+    void namesSavesAndDrawsEveryCommand()
     {
-        const QList<QPair<QString, QString>> sent = {{"cut", "GS V"},
+        QTemporaryDir folder;
+        QByteArray logo = hex("1c710105000300"); // FS q: one image of 40 x 24 dots
+        for (int i = 0; i < 120; ++i)
+            logo += char(i * 37 + 11);
+        QFile logoFile(folder.filePath("logo.bin"));
+        QVERIFY(logoFile.open(QIODevice::WriteOnly) && logoFile.write(logo) == logo.size());
+        logoFile.close();
+        const QByteArray url = "https://corvane.example/r/240712";
+        const QByteArray receipt = hex("1c700100") + "CORVANE CAFE\n" +
+                                   hex("1d286b0300314306 1d286b") + char(url.size() + 3) + '\0' +
+                                   "1P0" + url + hex("1d286b0300315130 0a 1d564100");
+        const QList<QPair<QString, QString>> sent = {{"nv-download " + logoFile.fileName(), "FS q"},
+                                                     {"cut", "GS V"},
                                                      {"set-ip --yes 192.168.123.200", "set-ip"},
                                                      {"drawer", "ESC p"},
                                                      {"language ja", "language"},
@@ -89,24 +104,40 @@ private slots:
                                                      {"arm velmar", "arm"},
                                                      {"set-id --yes 1-2-3-4-5", "set-id"},
                                                      {"nv-print", "FS p"},
-                                                     {"print", "LF"}};
-        QTemporaryDir folder;
-        Listen listen({"--count", QString::number(sent.size()), "--json", "--save", folder.path()});
+                                                     {"print", "LF"},
+                                                     {"raw " + receipt.toHex(), "GS ( k"}};
+        Listen listen({"--count", QString::number(sent.size()), "--json", "--save", folder.path(),
+                       "--render", folder.path()});
         for (const auto& [command, name] : sent)
             QCOMPARE(runCli(onLoopback(listen.port(), QProcess::splitCommand(command))).status, 0);
         QCOMPARE(listen.finish(), 0);
         QList<QStringList> seen(sent.size());
+        QString drawn; // the last connection's receipt
         for (const QJsonObject& o : jsonLines(listen.out())) {
             const QString kind = o["kind"].toString();
             QVERIFY2(kind != "unknown" && kind != "truncated", qPrintable(o["hex"].toString()));
             seen[o["connection"].toInt() - 1]
                 << (kind.isEmpty() ? o["event"].toString() : o["name"].toString());
+            drawn = o["drawn"].toArray().first().toString(drawn);
         }
         for (qsizetype i = 0; i < sent.size(); ++i)
             QVERIFY2(seen[i].first() == "open" && seen[i].last() == "close" &&
                          seen[i].contains(sent[i].second),
                      qPrintable(sent[i].first));
-        QFile saved(QDir(folder.path()).filePath("connection-0002.bin"));
+        QCOMPARE(drawn,
+                 folder.filePath(
+                     QStringLiteral("connection-%1.png").arg(sent.size(), 4, 10, QChar(u'0'))));
+        QProcess zbar;
+        zbar.start("zbarimg", {"-q", drawn});
+        QVERIFY2(zbar.waitForFinished(kBound), "zbarimg (zbar-tools) must be installed");
+        QCOMPARE(zbar.readAllStandardOutput().trimmed(), "QR-Code:" + url);
+        const QImage paper(drawn);
+        for (int x = 0; x < 40; ++x) {
+            for (int y = 0; y < 24; ++y)
+                QCOMPARE(qGray(paper.pixel(x, y)) < 128,
+                         bool(logo[7 + x * 3 + y / 8] & 0x80 >> y % 8));
+        }
+        QFile saved(QDir(folder.path()).filePath("connection-0003.bin"));
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(),
                  Catalogue::wire(Catalogue::sends(Catalogue::Id::SetIp,
@@ -126,10 +157,11 @@ private slots:
                  processId + hex("1d610f"),
              hex("12121212 00 00 20 03 01 5f436f7276616e6500 5f6465736b207072696e74657200") +
                  hex("37223132333400 10000000")},
-            {"with its cover open it says so, prints nothing and answers no GS r",
-             "--fault cover-open", Plain, Sends,
+            {"with its cover open it says so, prints and draws nothing and answers no GS r",
+             "--fault cover-open --render DIR", Plain, Sends,
              hex("1d6102 100401 100402 1d7201 48690a") + processId, hex("38000000 1a 16"),
-             "connection 1: from byte 12 on, nothing is printed: cover open"},
+             "connection 1: from byte 12 on, nothing is printed: cover open",
+             "nothing from byte 12 on is drawn: the printer did not print it (cover open)"},
             {"out of paper after 4 bytes it tells so at once", "--fault paper-out-after=4 --json",
              Plain, Sends, hex("1d6108 546f74616c0a") + processId + hex("100404"),
              hex("10000000 18000c00 72"),
