@@ -22,7 +22,7 @@ struct Key {
 // A row as written below. Its layout names each parameter byte after the key; "fn=80",
 // "m=0..64" or "n=0|48" pick the row by the byte's value, "pL pH" and "p1 p2 p3 p4" count the
 // bytes that follow them (parameters and data).
-struct Spec {
+struct Entry {
     Op op;
     const char* token;
     Key key;
@@ -237,7 +237,7 @@ constexpr Data count(qint64 (*f)(const Args&))
 }
 
 // clang-format off
-const Spec kSpecs[] = {
+const Entry kEntries[] = {
     // print and feed
     {Op::HorizontalTab, "tab", {HT}, "", {},
      [](const Args&) { return QStringLiteral("horizontal tab"); }},
@@ -727,7 +727,7 @@ struct Pick {
 
 // A row read once from its layout.
 struct Row {
-    const Spec* spec;
+    const Entry* entry;
     std::array<std::uint8_t, 3> key{};
     int keySize = 0;
     QString name;
@@ -739,18 +739,18 @@ struct Row {
 
 namespace {
 
-Row compile(const Spec& spec, bool fourByteLength)
+Row compile(const Entry& entry, bool fourByteLength)
 {
     Row row;
-    row.spec = &spec;
-    for (int b : {spec.key.a, spec.key.b, spec.key.c}) {
+    row.entry = &entry;
+    for (int b : {entry.key.a, entry.key.b, entry.key.c}) {
         if (b >= 0)
             row.key[std::size_t(row.keySize++)] = std::uint8_t(b);
     }
     if (fourByteLength)
         row.key[1] = '8';
     row.name = nameOf(row.key.data(), row.keySize);
-    const QList<QByteArray> tokens = QByteArray(spec.layout).split(' ');
+    const QList<QByteArray> tokens = QByteArray(entry.layout).split(' ');
     for (const QByteArray& token : tokens) {
         if (token.isEmpty())
             continue;
@@ -797,12 +797,12 @@ struct Table {
 
     Table()
     {
-        rows.reserve(2 * std::size(kSpecs));
-        for (const Spec& spec : kSpecs) {
-            rows.push_back(compile(spec, false));
+        rows.reserve(2 * std::size(kEntries));
+        for (const Entry& entry : kEntries) {
+            rows.push_back(compile(entry, false));
             // GS 8 L: the functions of GS ( L with four length bytes.
-            if (spec.key.a == GS && spec.key.b == '(' && spec.key.c == 'L')
-                rows.push_back(compile(spec, true));
+            if (entry.key.a == GS && entry.key.b == '(' && entry.key.c == 'L')
+                rows.push_back(compile(entry, true));
         }
         for (const Row& row : rows) {
             byFirst[row.key[0]].push_back(&row);
@@ -884,22 +884,22 @@ Match find(const std::uint8_t* bytes, qsizetype available)
 
 Op op(const Row& row)
 {
-    return row.spec->op;
+    return row.entry->op;
 }
 
 const char* token(const Row& row)
 {
-    return row.spec->token;
+    return row.entry->token;
 }
 
 Data data(const Row& row)
 {
-    return row.spec->data;
+    return row.entry->data;
 }
 
 QString words(const Row& row, const Args& args)
 {
-    return row.spec->words(args);
+    return row.entry->words(args);
 }
 
 int argCount(const Row& row)
