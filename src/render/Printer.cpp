@@ -154,8 +154,9 @@ struct Printer::Model {
             notDrawn[QStringLiteral("further notes like the above")] += 1;
             return;
         }
+        // Past the end of the capture, as for the images only stored, no byte is to blame.
         if (owner->onNote)
-            owner->onNote(QStringLiteral("at byte %1: %2").arg(at).arg(text));
+            owner->onNote(at < 0 ? text : QStringLiteral("at byte %1: %2").arg(at).arg(text));
     }
 
     void skip(const Item& item, const char* why)
