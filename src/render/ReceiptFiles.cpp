@@ -42,21 +42,14 @@ QString ReceiptFiles::numbered(const QString& path, int n)
 
 namespace {
 
-bool writePng(const QImage& image, const QString& path, QString* why)
-{
-    QImageWriter writer(path, "png");
-    if (writer.write(image))
-        return true;
-    *why = QStringLiteral("cannot write \"%1\": %2").arg(path, writer.errorString());
-    return false;
-}
-
-// A new file or none: O_EXCL fails on any name that is there, a dangling link too.
-bool writeNewPng(const QImage& image, const QString& path, QString* why)
+// Replace::Never: a new file or none; O_EXCL fails on any name that is there, a dangling link
+// too. A file left half written is removed.
+bool writePng(const QImage& image, const QString& path, ReceiptFiles::Replace replace, QString* why)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        *why = QFileInfo(path).exists() || QFileInfo(path).isSymLink()
+    const bool never = replace == ReceiptFiles::Replace::Never;
+    if (!file.open(QIODevice::WriteOnly | (never ? QIODevice::NewOnly : QIODevice::Truncate))) {
+        *why = never && (QFileInfo(path).exists() || QFileInfo(path).isSymLink())
                    ? QStringLiteral("cannot write \"%1\": a file or link of that name is there, "
                                     "and it is left as it is")
                          .arg(path)
@@ -78,35 +71,16 @@ bool writeNewPng(const QImage& image, const QString& path, QString* why)
 bool ReceiptFiles::add(const QImage& receipt, QString* why)
 {
     ++m_count;
-    if (m_format == Format::Png && m_replace == Replace::Never) {
+    if (m_format == Format::Png) {
+        // The first receipt is held until the next tells whether it takes a number.
         if (m_count == 1) {
             m_held = receipt;
             return true;
         }
-        if (m_count == 2) {
-            const QImage first = std::exchange(m_held, QImage());
-            if (!writeNewPng(first, numbered(m_path, 1), why))
-                return false;
-            m_written << numbered(m_path, 1);
-        }
-        if (!writeNewPng(receipt, numbered(m_path, m_count), why))
+        if (m_count == 2 && !writeHeld(numbered(m_path, 1), why))
             return false;
-        m_written << numbered(m_path, m_count);
-        return true;
-    }
-    if (m_format == Format::Png) {
-        if (m_count == 2) {
-            // A second receipt: the first takes its number too.
-            const QString first = numbered(m_path, 1);
-            QFile::remove(first);
-            if (!QFile::rename(m_path, first)) {
-                *why = QStringLiteral("cannot rename \"%1\" to \"%2\"").arg(m_path, first);
-                return false;
-            }
-            m_written[0] = first;
-        }
-        const QString path = m_count == 1 ? m_path : numbered(m_path, m_count);
-        if (!writePng(receipt, path, why))
+        const QString path = numbered(m_path, m_count);
+        if (!writePng(receipt, path, m_replace, why))
             return false;
         m_written << path;
         return true;
@@ -139,13 +113,18 @@ bool ReceiptFiles::add(const QImage& receipt, QString* why)
     return true;
 }
 
+bool ReceiptFiles::writeHeld(const QString& path, QString* why)
+{
+    if (!writePng(std::exchange(m_held, QImage()), path, m_replace, why))
+        return false;
+    m_written << path;
+    return true;
+}
+
 bool ReceiptFiles::finish(QString* why)
 {
-    if (!m_held.isNull()) {
-        if (!writeNewPng(std::exchange(m_held, QImage()), m_path, why))
-            return false;
-        m_written << m_path;
-    }
+    if (!m_held.isNull() && !writeHeld(m_path, why))
+        return false;
     if (m_painter && !m_painter->end()) {
         *why = QStringLiteral("cannot write \"%1\"").arg(m_path);
         m_painter.reset();

@@ -19,7 +19,7 @@ public:
     static std::optional<Format> formatOf(const QString& path);
 
     // Replace::Never, for names this program chose: a PNG is never written over a file or
-    // through a link, so the first receipt is held until the next tells its name.
+    // through a link.
     enum class Replace { Yes, Never };
     // paperMm: 80 or 58, the width of a PDF's pages.
     ReceiptFiles(const QString& path, int paperMm, Replace replace = Replace::Yes);
@@ -36,6 +36,8 @@ public:
     static QString numbered(const QString& path, int n);
 
 private:
+    bool writeHeld(const QString& path, QString* why);
+
     QString m_path;
     Format m_format;
     int m_paperMm;
