@@ -178,7 +178,7 @@ int runListen(Cli::Context& context)
     // Told from the loop, once the signals are watched: whoever reads it may signal at once.
     QTimer::singleShot(0, &listener, [&context, &chosen, &listener] {
         context.output.err(QStringLiteral("listening on %1 port %2")
-                               .arg(chosen.bind.toString())
+                               .arg(chosen.bind)
                                .arg(listener.port()));
     });
     // A terminal scrolling slowly must not slow down what a sender sees.

@@ -3,6 +3,7 @@
 #include "Cli.h"
 #include "core/Address.h"
 #include "core/AnsiCodePage.h"
+#include "link/NativeSocket.h"
 #if CORVANE_CLI_DRAWS
 #include "render/ReceiptFiles.h"
 #endif
@@ -321,7 +322,8 @@ std::optional<Settings> read(const Line& line, const QString& command, const Tak
         }
         case Name::Bind:
             // An address only: a name would be looked up.
-            if (!s.bind.setAddress(given.value))
+            s.bind = NativeSocket::numericAddress(given.value);
+            if (s.bind.isEmpty())
                 return refuse(QStringLiteral("%1: %2 is not an IPv4 or IPv6 address")
                                   .arg(name, quoted(given.value)));
             break;

@@ -5,7 +5,6 @@
 #include "link/Fleet.h"
 #include "link/Listener.h"
 
-#include <QHostAddress>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -87,8 +86,8 @@ struct Settings {
     int confirmTimeoutMs = 10000;
     bool identify = false;
     bool force = false;
-    QHostAddress bind{QHostAddress::LocalHost};
-    int count = 0; // 0: no end
+    QString bind = QStringLiteral("127.0.0.1"); // in its usual form
+    int count = 0;                              // 0: no end
     QString saveDir;
     const PrinterStatus::Simulation* statusReply = nullptr;
     QString render; // the file or folder --render draws the receipts into; empty: no drawing

@@ -212,11 +212,11 @@ bool Listener::start(QString* error)
     const qint64 slow = m_options.faults.slow;
     QString why;
     m_listening =
-        NativeSocket::listenOn(m_options.bind.toString(), m_options.port,
+        NativeSocket::listenOn(m_options.bind, m_options.port,
                                slow > 0 ? int(std::clamp<qint64>(slow, 2048, 1 << 20)) : 0, &why);
     if (m_listening == NativeSocket::kInvalid) {
         *error = QStringLiteral("cannot listen on %1 port %2: %3")
-                     .arg(m_options.bind.toString())
+                     .arg(m_options.bind)
                      .arg(m_options.port)
                      .arg(why);
         return false;

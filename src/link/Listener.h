@@ -5,7 +5,6 @@
 #include "core/PrinterStatus.h"
 
 #include <QDateTime>
-#include <QHostAddress>
 #include <QObject>
 #include <QTimer>
 
@@ -41,7 +40,7 @@ public:
     static const char* faultWords(); // for the help
 
     struct Options {
-        QHostAddress bind = QHostAddress::LocalHost;
+        QString bind = QStringLiteral("127.0.0.1"); // IPv4 or IPv6, in numbers
         std::uint16_t port = 9100;
         int count = 0;   // stop after this many connections; 0: go on
         QString saveDir; // each connection's raw bytes go to a file there; empty: none

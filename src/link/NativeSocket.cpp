@@ -1,7 +1,5 @@
 #include "NativeSocket.h"
 
-#include <QHostAddress>
-
 #include <cstring>
 #include <utility>
 
@@ -109,6 +107,42 @@ void closeNative(Native s)
 Native native(Handle handle)
 {
     return Native(handle);
+}
+
+// The address in text, IPv4 or IPv6 in numbers only (a name is never looked up), with the port.
+bool socketAddress(const QString& text, std::uint16_t port, sockaddr_storage* where,
+                   socklen_t* size)
+{
+    const QByteArray address = text.toLatin1();
+    if (address.isEmpty() || address.size() != text.size())
+        return false;
+    auto* four = reinterpret_cast<sockaddr_in*>(where);
+    if (::inet_pton(AF_INET, address.constData(), &four->sin_addr) == 1) {
+        four->sin_family = AF_INET;
+        four->sin_port = htons(port);
+        *size = sizeof *four;
+        return true;
+    }
+    auto* six = reinterpret_cast<sockaddr_in6*>(where);
+    if (::inet_pton(AF_INET6, address.constData(), &six->sin6_addr) == 1) {
+        six->sin6_family = AF_INET6;
+        six->sin6_port = htons(port);
+        *size = sizeof *six;
+        return true;
+    }
+    return false;
+}
+
+QString addressText(const sockaddr_storage& where)
+{
+    char text[INET6_ADDRSTRLEN] = {};
+    const void* address =
+        where.ss_family == AF_INET6
+            ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(&where)->sin6_addr)
+            : &reinterpret_cast<const sockaddr_in*>(&where)->sin_addr;
+    if (::inet_ntop(where.ss_family, address, text, sizeof text) == nullptr)
+        return QString();
+    return QString::fromLatin1(text);
 }
 
 } // namespace
@@ -231,24 +265,20 @@ void close(Handle handle, bool reset)
     closeNative(native(handle));
 }
 
-Handle listenOn(const QString& address, std::uint16_t port, int receiveBuffer, QString* why)
+QString numericAddress(const QString& text)
 {
-    const QHostAddress host(address);
     sockaddr_storage where{};
     socklen_t size = 0;
-    if (host.protocol() == QAbstractSocket::IPv6Protocol) {
-        auto* six = reinterpret_cast<sockaddr_in6*>(&where);
-        six->sin6_family = AF_INET6;
-        six->sin6_port = htons(port);
-        const Q_IPV6ADDR bytes = host.toIPv6Address();
-        std::memcpy(&six->sin6_addr, bytes.c, sizeof bytes.c);
-        size = sizeof *six;
-    } else {
-        auto* four = reinterpret_cast<sockaddr_in*>(&where);
-        four->sin_family = AF_INET;
-        four->sin_port = htons(port);
-        four->sin_addr.s_addr = htonl(host.toIPv4Address());
-        size = sizeof *four;
+    return socketAddress(text, 0, &where, &size) ? addressText(where) : QString();
+}
+
+Handle listenOn(const QString& address, std::uint16_t port, int receiveBuffer, QString* why)
+{
+    sockaddr_storage where{};
+    socklen_t size = 0;
+    if (!socketAddress(address, port, &where, &size)) {
+        *why = QStringLiteral("\"%1\" is not an IPv4 or IPv6 address").arg(address);
+        return kInvalid;
     }
     auto failed = [why](Native s) {
         *why = QString::fromLocal8Bit(std::strerror(lastError()));
@@ -314,11 +344,10 @@ Accept accept(Handle listening, Handle* connection, QString* peer, QString* why)
         return Accept::Failed;
     }
     *connection = Handle(s);
-    const QHostAddress address(reinterpret_cast<const sockaddr*>(&from));
     const std::uint16_t port =
         ntohs(from.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&from)->sin6_port
                                          : reinterpret_cast<sockaddr_in*>(&from)->sin_port);
-    *peer = QStringLiteral("%1:%2").arg(address.toString()).arg(port);
+    *peer = QStringLiteral("%1:%2").arg(addressText(from)).arg(port);
     return Accept::Taken;
 }
 

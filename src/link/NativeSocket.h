@@ -46,7 +46,11 @@ void shutdownSending(Handle handle);
 // Closes the socket; with reset, at once and without delivering what is still queued.
 void close(Handle handle, bool reset = false);
 
-// The desk printer's side. A listening socket on the address (IPv4 or IPv6, as Qt writes it) and
+// An IPv4 or IPv6 address written in numbers, in its usual form ("::1", "127.0.0.1"); empty when
+// the text is none (a name is never looked up).
+QString numericAddress(const QString& text);
+
+// The desk printer's side. A listening socket on the address (IPv4 or IPv6 in numbers) and
 // port, 0 for any free one; a receive buffer of that many bytes for each connection it takes
 // (0: the system's), which keeps a slow reader's window small. kInvalid with the system's reason.
 Handle listenOn(const QString& address, std::uint16_t port, int receiveBuffer, QString* why);

@@ -193,6 +193,29 @@ private slots:
         QCoreApplication::processEvents(); // a connection made would be accepted by now
         QCOMPARE(m_network->printers[0]->connectionCount(), 0);
     }
+
+    // Without a range, each network this machine is on, at most the /22 around its own address;
+    // never loopback, a link that is down or IPv6. The links are made in a namespace of their own
+    // and lead nowhere: the dry run only lists them.
+    void ownNetworksAreListed()
+    {
+        const QString links = QStringLiteral(
+            "ip link add v0 type veth peer name v1 && ip link add v2 type veth peer name v3 && "
+            "ip addr add 10.9.8.7/30 dev v0 && ip addr add 172.20.0.5/16 dev v0 && "
+            "ip addr add 10.1.1.1/24 dev v2 && ip link set v0 up && ip link set v1 up || exit 99; "
+            "exec \"$0\" find -n");
+        QProcess process;
+        process.start("unshare", {"-rn", "sh", "-c", links, QStringLiteral(CORVANE_CLI)});
+        QVERIFY(process.waitForFinished(kBound));
+        if (process.exitCode() == 99 || process.exitCode() == 1)
+            QSKIP("no namespace with links of its own can be made here");
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(process.readAllStandardOutput(),
+                 QByteArray("10.9.8.5-10.9.8.6\t2\n172.20.0.1-172.20.3.255\t1023\n"));
+        QCOMPARE(process.readAllStandardError(),
+                 QByteArray(
+                     "searching 10.9.8.5-10.9.8.6 (v0)\nsearching 172.20.0.1-172.20.3.255 (v0)\n"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFind)
