@@ -251,8 +251,9 @@ void Connection::onReadable()
                 emit received();
             if (alive)
                 emit peerClosedSending();
+            // Its FIN came with its acknowledgement of ours: looked at now, not at the next poll.
             if (alive)
-                closeWhenDone();
+                checkAcknowledged();
             return;
         }
         const qsizetype room = m_receiveLimit - m_received.size();
