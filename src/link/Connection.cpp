@@ -359,6 +359,18 @@ void Connection::retire(Connection* connection)
         connection->deleteLater();
     });
     connection->close();
+    // Its printer's FIN is read after the connection that replaces it has had its turn: the
+    // notifier goes to the back of the queue.
+    if (connection->m_readable && connection->m_readable->isEnabled()) {
+        connection->m_readable->setEnabled(false);
+        QMetaObject::invokeMethod(
+            connection,
+            [connection] {
+                if (connection->m_readable)
+                    connection->m_readable->setEnabled(true);
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 int Connection::retiredCount()

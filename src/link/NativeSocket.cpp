@@ -72,12 +72,14 @@ bool ensureStarted()
 {
     return true;
 }
+#ifndef Q_OS_LINUX // where sockets are made non-blocking as they are made
 bool setNonBlocking(Native s)
 {
     const int flags = ::fcntl(s, F_GETFL);
     return flags >= 0 && ::fcntl(s, F_SETFL, flags | O_NONBLOCK) == 0 &&
            ::fcntl(s, F_SETFD, FD_CLOEXEC) == 0;
 }
+#endif
 int lastError()
 {
     return errno;
@@ -107,6 +109,22 @@ void closeNative(Native s)
 Native native(Handle handle)
 {
     return Native(handle);
+}
+
+// A non-blocking TCP socket that no program started later inherits; kInvalid on failure.
+Native newSocket(int family)
+{
+#ifdef Q_OS_LINUX
+    // In one call: a click's connection waits on every call made before its SYN.
+    const Native s = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    return s < 0 ? Native(kInvalid) : s;
+#else
+    const Native s = ::socket(family, SOCK_STREAM, IPPROTO_TCP);
+    if (s == Native(kInvalid) || setNonBlocking(s))
+        return s;
+    closeNative(s);
+    return Native(kInvalid);
+#endif
 }
 
 // The address in text, IPv4 or IPv6 in numbers only (a name is never looked up), with the port.
@@ -154,18 +172,9 @@ Start connectTo(const std::array<std::uint8_t, 4>& address, std::uint16_t port, 
     *failure = Failure::Other;
     if (!ensureStarted())
         return Start::Failed;
-    const Native s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-#ifdef Q_OS_WIN
-    if (s == INVALID_SOCKET)
+    const Native s = newSocket(AF_INET);
+    if (s == Native(kInvalid))
         return Start::Failed;
-#else
-    if (s < 0)
-        return Start::Failed;
-#endif
-    if (!setNonBlocking(s)) {
-        closeNative(s);
-        return Start::Failed;
-    }
     sockaddr_in where{};
     where.sin_family = AF_INET;
     where.sin_port = htons(port);
@@ -288,8 +297,8 @@ Handle listenOn(const QString& address, std::uint16_t port, int receiveBuffer, Q
     };
     if (!ensureStarted())
         return failed(Native(kInvalid));
-    const Native s = ::socket(where.ss_family, SOCK_STREAM, IPPROTO_TCP);
-    if (s == Native(kInvalid) || !setNonBlocking(s))
+    const Native s = newSocket(where.ss_family);
+    if (s == Native(kInvalid))
         return failed(s);
     const int on = 1;
     ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
