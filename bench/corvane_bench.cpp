@@ -441,20 +441,22 @@ int caseCliCut()
         const bool ok = process.waitForFinished(10000) && process.exitCode() == 0;
         return ok ? ms(Clock::now() - start) : -1.0;
     };
-    std::vector<double> tool, plain;
+    std::vector<double> tool, plain, qt;
     for (int i = 0; i < 40; ++i) {
+        qt.push_back(timed(dir + QStringLiteral("/bare_qtcore"), {}));
         tool.push_back(
             timed(QStringLiteral(CORVANE_CLI),
                   {QStringLiteral("-H"), QString::fromLatin1(kHost), QStringLiteral("cut")}));
         plain.push_back(timed(dir + QStringLiteral("/plain_client"),
                               {QString::fromLatin1(kHost), QString::number(kPort), hex}));
-        if (tool.back() < 0 || plain.back() < 0)
+        if (tool.back() < 0 || plain.back() < 0 || qt.back() < 0)
             return 2;
     }
     if (!Rig::waitFor([&] { return sink.total() >= 80 * 4; }, 5000))
         return 3;
     report("cli_cut_median_ms", median(tool));
     report("cli_cut_plain_median_ms", median(plain));
+    report("cli_cut_qtcore_median_ms", median(qt));
     return 0;
 }
 
@@ -864,6 +866,10 @@ int drive()
     row("8 corvane-cli cut, start to exit, ms", num(at(cliCut, "cli_cut_median_ms"), 2),
         num(at(cliCut, "cli_cut_plain_median_ms"), 2) + " plain client", num(cliRatio), "<= 2 x",
         cliRatio <= 2);
+    row("8 a QtCore program doing nothing, ms", num(at(cliCut, "cli_cut_qtcore_median_ms"), 2),
+        num(at(cliCut, "cli_cut_plain_median_ms"), 2) + " plain client",
+        num(at(cliCut, "cli_cut_qtcore_median_ms") / at(cliCut, "cli_cut_plain_median_ms")),
+        "(floor of row 8)", true);
     const double fleetMs = at(fleet, "fleet_ms");
     row("8 fleet of 200 (50 silent), ms", num(fleetMs, 0),
         num(at(fleet, "fleet_jobs1_ms"), 0) + " at -j 1",
