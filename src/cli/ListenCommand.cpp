@@ -177,9 +177,8 @@ int runListen(Cli::Context& context)
     Drawings drawings(context, rendering ? Listener::nextFileNumber(chosen.alsoNumbered) : 1);
     // Told from the loop, once the signals are watched: whoever reads it may signal at once.
     QTimer::singleShot(0, &listener, [&context, &chosen, &listener] {
-        context.output.err(QStringLiteral("listening on %1 port %2")
-                               .arg(chosen.bind)
-                               .arg(listener.port()));
+        context.output.err(
+            QStringLiteral("listening on %1 port %2").arg(chosen.bind).arg(listener.port()));
     });
     // A terminal scrolling slowly must not slow down what a sender sees.
     context.output.writeInBackground();
