@@ -132,7 +132,7 @@ bool socketAddress(const QString& text, std::uint16_t port, sockaddr_storage* wh
                    socklen_t* size)
 {
     const QByteArray address = text.toLatin1();
-    if (address.isEmpty() || address.size() != text.size())
+    if (address.contains('\0')) // the system would read only what comes before it
         return false;
     auto* four = reinterpret_cast<sockaddr_in*>(where);
     if (::inet_pton(AF_INET, address.constData(), &four->sin_addr) == 1) {
