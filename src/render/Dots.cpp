@@ -1,6 +1,7 @@
 #include "Dots.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace Dots {
 
@@ -75,6 +76,23 @@ QImage fromColumns(QByteArrayView data, int width, int height)
         }
     }
     return image;
+}
+
+Kept Kept::columns(QByteArray data, int width, int height)
+{
+    Kept kept;
+    kept.m_columns = std::move(data);
+    kept.m_width = width;
+    kept.m_height = height;
+    kept.m_pending = true;
+    return kept;
+}
+
+const QImage& Kept::dots() const
+{
+    if (std::exchange(m_pending, false))
+        m_dots = fromColumns(std::exchange(m_columns, QByteArray()), m_width, m_height);
+    return m_dots;
 }
 
 QImage scaled(const QImage& image, int sx, int sy)

@@ -25,6 +25,26 @@ QImage fromRows(QByteArrayView data, int width, int height);
 // Columns of (height + 7) / 8 bytes, the top dot in the top bit; no more columns than the data
 // begins.
 QImage fromColumns(QByteArrayView data, int width, int height);
+
+// An image kept as its define command brought it, in columns, and turned into dots when it is
+// first drawn: a client may define its logos many times over before it prints one. Made from
+// dots, it holds them as they are.
+class Kept {
+public:
+    Kept() = default;
+    Kept(const QImage& dots) // not explicit: most images come as dots
+        : m_dots(dots)
+    {}
+    static Kept columns(QByteArray data, int width, int height);
+    const QImage& dots() const;
+
+private:
+    mutable QByteArray m_columns;
+    int m_width = 0, m_height = 0;
+    mutable bool m_pending = false;
+    mutable QImage m_dots;
+};
+
 // Each dot sx dots wide and sy tall, as a printer enlarges.
 QImage scaled(const QImage& image, int sx, int sy);
 QImage turnedClockwise(const QImage& image);

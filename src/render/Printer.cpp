@@ -130,7 +130,7 @@ struct Printer::Model {
     int lineX = 0;
 
     // Images this capture stored, for a capture that prints nothing.
-    QList<QPair<QString, QImage>> stored;
+    QList<QPair<QString, Dots::Kept>> stored;
 
     // What was not drawn.
     QMap<QString, qint64> notDrawn;
@@ -556,14 +556,14 @@ struct Printer::Model {
 
     // A name defined again replaces its image, as in the printer: a capture of any number of
     // downloads keeps no more than the printer holds.
-    void defineImage(const QString& name, const QImage& dots)
+    void defineImage(const QString& name, const Dots::Kept& dots)
     {
         forget([&name](const QString& earlier) { return earlier == name; });
         stored << qMakePair(name, dots);
     }
     template <typename Match> void forget(Match match)
     {
-        stored.removeIf([&match](const QPair<QString, QImage>& s) { return match(s.first); });
+        stored.removeIf([&match](const QPair<QString, Dots::Kept>& s) { return match(s.first); });
     }
 
     // ----- one item -----
@@ -873,7 +873,7 @@ struct Printer::Model {
                          .arg(memory->nvImages.size() == 1 ? "" : "s"));
                 return;
             }
-            block(inMode(memory->nvImages[n - 1], item.params.value(1)), "the NV bit image");
+            block(inMode(memory->nvImages[n - 1].dots(), item.params.value(1)), "the NV bit image");
             return;
         // codes
         case Op::Barcode:
@@ -1029,7 +1029,8 @@ struct Printer::Model {
             const auto* h = reinterpret_cast<const std::uint8_t*>(item.data.constData() + from);
             const int x = h[0] | h[1] << 8, y8 = h[2] | h[3] << 8;
             const qsizetype size = qsizetype(x) * y8 * 8;
-            const QImage dots = Dots::fromColumns(item.data.mid(from + 4, size), x * 8, y8 * 8);
+            const Dots::Kept dots =
+                Dots::Kept::columns(item.data.mid(from + 4, size), x * 8, y8 * 8);
             memory->nvImages << dots;
             defineImage(QStringLiteral("NV bit image %1").arg(i + 1), dots);
             from += 4 + size;
@@ -1083,7 +1084,8 @@ struct Printer::Model {
         if (receipts == 0 && !stored.isEmpty()) {
             // Nothing printed: the images the capture stores, each under its name.
             reset();
-            for (const auto& [name, dots] : stored) {
+            for (const auto& [name, kept] : stored) {
+                const QImage& dots = kept.dots();
                 text(name.toLatin1() + " (" + QByteArray::number(dots.width()) + " x " +
                      QByteArray::number(dots.height()) + " dots)");
                 flushLine(lineSpacing);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Dots.h"
 #include "core/Decoder.h"
 
 #include <QImage>
@@ -32,7 +33,7 @@ inline constexpr qint64 kGraphicsCapacity = 32 << 20;
 
 // What a printer keeps in its non-volatile memory, from one connection to the next.
 struct Memory {
-    QList<QImage> nvImages;              // FS q, numbered from 1
+    QList<Dots::Kept> nvImages;          // FS q, numbered from 1
     QMap<QByteArray, QImage> nvGraphics; // GS ( L / GS 8 L, by key code
 };
 
