@@ -284,7 +284,7 @@ int casePrint()
     rig.form.setText(Field::Char, text);
     std::vector<double> tool, plain, convert;
     std::size_t encodedSize = 0;
-    for (int run = 0; run < 7; ++run) {
+    for (int run = 0; run < 21; ++run) {
         const std::size_t connectionsBefore = sink.connectionCount();
         const std::uint64_t before = sink.total();
         Clock::time_point start = Clock::now();
