@@ -78,21 +78,26 @@ QImage fromColumns(QByteArrayView data, int width, int height)
     return image;
 }
 
+Kept::Kept(const QImage& dots)
+    : m_state(std::make_shared<State>(State{{}, 0, 0, false, dots}))
+{}
+
 Kept Kept::columns(QByteArray data, int width, int height)
 {
     Kept kept;
-    kept.m_columns = std::move(data);
-    kept.m_width = width;
-    kept.m_height = height;
-    kept.m_pending = true;
+    kept.m_state = std::make_shared<State>(State{std::move(data), width, height, true, {}});
     return kept;
 }
 
 const QImage& Kept::dots() const
 {
-    if (std::exchange(m_pending, false))
-        m_dots = fromColumns(std::exchange(m_columns, QByteArray()), m_width, m_height);
-    return m_dots;
+    static const QImage none;
+    if (!m_state)
+        return none;
+    State& s = *m_state;
+    if (std::exchange(s.pending, false))
+        s.dots = fromColumns(std::exchange(s.columns, QByteArray()), s.width, s.height);
+    return s.dots;
 }
 
 QImage scaled(const QImage& image, int sx, int sy)

@@ -3,6 +3,8 @@
 #include <QByteArrayView>
 #include <QImage>
 
+#include <memory>
+
 // A printer's dots as a one-bit image: Format_Mono, index 1 black (a dot), 0 white (no dot).
 // Every image the renderer handles is one of these, so ink is a bit and nothing is blurred.
 namespace Dots {
@@ -28,21 +30,22 @@ QImage fromColumns(QByteArrayView data, int width, int height);
 
 // An image kept as its define command brought it, in columns, and turned into dots when it is
 // first drawn: a client may define its logos many times over before it prints one. Made from
-// dots, it holds them as they are.
+// dots, it holds them as they are. Copies share one image, turned once.
 class Kept {
 public:
     Kept() = default;
-    Kept(const QImage& dots) // not explicit: most images come as dots
-        : m_dots(dots)
-    {}
+    Kept(const QImage& dots); // not explicit: most images come as dots
     static Kept columns(QByteArray data, int width, int height);
     const QImage& dots() const;
 
 private:
-    mutable QByteArray m_columns;
-    int m_width = 0, m_height = 0;
-    mutable bool m_pending = false;
-    mutable QImage m_dots;
+    struct State {
+        QByteArray columns;
+        int width = 0, height = 0;
+        bool pending = false;
+        QImage dots;
+    };
+    std::shared_ptr<State> m_state;
 };
 
 // Each dot sx dots wide and sy tall, as a printer enlarges.
