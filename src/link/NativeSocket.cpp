@@ -1,5 +1,7 @@
 #include "NativeSocket.h"
 
+#include "core/Address.h"
+
 #include <cstring>
 #include <utility>
 
@@ -128,19 +130,21 @@ Native newSocket(int family)
 }
 
 // The address in text, IPv4 or IPv6 in numbers only (a name is never looked up), with the port.
+// IPv4 is read as a printer's address is, so that one address is written alike everywhere.
 bool socketAddress(const QString& text, std::uint16_t port, sockaddr_storage* where,
                    socklen_t* size)
 {
-    const QByteArray address = text.toLatin1();
-    if (address.contains('\0')) // the system would read only what comes before it
-        return false;
-    auto* four = reinterpret_cast<sockaddr_in*>(where);
-    if (::inet_pton(AF_INET, address.constData(), &four->sin_addr) == 1) {
+    if (const auto octets = parseIPv4(text)) {
+        auto* four = reinterpret_cast<sockaddr_in*>(where);
         four->sin_family = AF_INET;
         four->sin_port = htons(port);
+        std::memcpy(&four->sin_addr, octets->data(), octets->size()); // already in network order
         *size = sizeof *four;
         return true;
     }
+    const QByteArray address = text.toLatin1();
+    if (address.contains('\0') || !ensureStarted()) // the system would read up to the NUL only
+        return false;
     auto* six = reinterpret_cast<sockaddr_in6*>(where);
     if (::inet_pton(AF_INET6, address.constData(), &six->sin6_addr) == 1) {
         six->sin6_family = AF_INET6;
@@ -154,6 +158,8 @@ bool socketAddress(const QString& text, std::uint16_t port, sockaddr_storage* wh
 QString addressText(const sockaddr_storage& where)
 {
     char text[INET6_ADDRSTRLEN] = {};
+    if (!ensureStarted())
+        return QString();
     const void* address =
         where.ss_family == AF_INET6
             ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(&where)->sin6_addr)

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QImage>
 #include <QJsonArray>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
@@ -330,6 +331,34 @@ private slots:
                                 QProcess::splitCommand(QString::fromUtf8(row.arguments)));
         QCOMPARE(r.status, row.status);
         QCOMPARE(r.err, QStringLiteral("corvane-cli: %1\n").arg(QString::fromUtf8(row.says)));
+    }
+
+    // The address listened on and each client's, as the user is told them.
+    void namesItsAddresses_data()
+    {
+        QTest::addColumn<QString>("bind");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("IPv6") << "::1"
+                              << "::1";
+        QTest::newRow("IPv4 with leading zeros, as a printer's address") << "127.000.000.001"
+                                                                         << "127.0.0.1";
+    }
+    void namesItsAddresses()
+    {
+        QFETCH(QString, bind);
+        QFETCH(QString, written);
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress(written)))
+            QSKIP("this namespace has no such loopback address");
+        probe.close();
+        Listen listen({"--bind", bind, "--count", "1"});
+        QVERIFY(listen.err().startsWith("listening on " + written.toLatin1() + " port "));
+        QTcpSocket client;
+        client.connectToHost(QHostAddress(written), listen.port().toUShort());
+        QVERIFY(client.waitForConnected(kBound));
+        client.disconnectFromHost();
+        QCOMPARE(listen.finish(), 0);
+        QVERIFY(listen.out().contains("from " + written.toLatin1() + ':'));
     }
 
     // What each item means is tst_decoder's table; here, how the tool lays out each kind.
