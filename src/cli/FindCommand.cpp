@@ -57,7 +57,15 @@ std::optional<QList<Range>> ranges(const Cli::Context& context)
         wanted << parsed.range;
     }
     if (context.arguments.isEmpty()) {
-        for (const LocalNetwork& network : localNetworks()) {
+        QString why;
+        const QList<LocalNetwork> networks = localNetworks(&why);
+        if (!why.isEmpty()) {
+            context.refuse(QStringLiteral("find: this machine's networks cannot be read: %1; "
+                                          "name a RANGE to search")
+                               .arg(why));
+            return std::nullopt;
+        }
+        for (const LocalNetwork& network : networks) {
             wanted << network.hosts;
             if (!context.output.quiet)
                 context.output.err(QStringLiteral("searching %1 (%2)")

@@ -9,10 +9,12 @@
 #include <netinet/in.h>
 
 #include <bit>
+#include <cerrno>
+#include <cstring>
 #endif
 
 #ifdef Q_OS_WIN
-QList<LocalNetwork> localNetworks()
+QList<LocalNetwork> localNetworks(QString* /*why*/)
 {
     QList<LocalNetwork> networks;
     for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces()) {
@@ -36,12 +38,14 @@ QList<LocalNetwork> localNetworks()
 #else
 // Read from the system itself: QtNetwork, loaded for this alone, would cost every run of the
 // command-line tool more start-up than a printer command takes.
-QList<LocalNetwork> localNetworks()
+QList<LocalNetwork> localNetworks(QString* why)
 {
     QList<LocalNetwork> networks;
     ifaddrs* all = nullptr;
-    if (::getifaddrs(&all) != 0)
+    if (::getifaddrs(&all) != 0) {
+        *why = QString::fromLocal8Bit(std::strerror(errno));
         return networks;
+    }
     for (const ifaddrs* one = all; one; one = one->ifa_next) {
         const unsigned flags = one->ifa_flags;
         if (!(flags & IFF_UP) || !(flags & IFF_RUNNING) || (flags & IFF_LOOPBACK))

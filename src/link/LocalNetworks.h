@@ -12,5 +12,6 @@ struct LocalNetwork {
     AddressRange::Range hosts;
 };
 
-// Each network's hosts, at most the /22 around this machine's own address in it.
-QList<LocalNetwork> localNetworks();
+// Each network's hosts, at most the /22 around this machine's own address in it; when the system
+// cannot tell, none, and why.
+QList<LocalNetwork> localNetworks(QString* why);
