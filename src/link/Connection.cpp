@@ -207,8 +207,11 @@ void Connection::checkAcknowledged()
             fail(Outcome::SendFailed);
             return;
         }
-        m_ackTimer.start(m_ackPollMs);
-        m_ackPollMs = qMin(m_ackPollMs * 2, kAckPollMaxMs);
+        // A look due sooner stands: this one came between polls (a FIN, or bytes written).
+        if (!m_ackTimer.isActive() || m_ackTimer.remainingTime() > m_ackPollMs) {
+            m_ackTimer.start(m_ackPollMs);
+            m_ackPollMs = qMin(m_ackPollMs * 2, kAckPollMaxMs);
+        }
     } else {
         m_stallTimer.stop();
         m_ackTimer.stop();
@@ -360,7 +363,8 @@ void Connection::retire(Connection* connection)
     });
     connection->close();
     // Its printer's FIN is read after the connection that replaces it has had its turn: the
-    // notifier goes to the back of the queue.
+    // notifier goes to the back of the queue. Where an event loop serves notifiers in another
+    // order, only the gain is lost.
     if (connection->m_readable && connection->m_readable->isEnabled()) {
         connection->m_readable->setEnabled(false);
         QMetaObject::invokeMethod(
